@@ -1,6 +1,7 @@
 #include "tests/fakes/fake_touchpad.h"
 
 FakeTouchpadScript FakeScript;
+void (*FakeCallObserver)(const FakeCall& call) = nullptr;
 
 namespace {
 
@@ -15,8 +16,12 @@ int32_t Record(FakeEntry entry, int64_t value, const void* pointer, int32_t resu
 {
     EntryCounts[entry].fetch_add(1, std::memory_order_relaxed);
     const int index = RecordedCount.fetch_add(1, std::memory_order_relaxed);
+    const FakeCall call{entry, value, pointer, pointer2};
     if (index < MAX_RECORDED_CALLS) {
-        RecordedCalls[index] = FakeCall{entry, value, pointer, pointer2};
+        RecordedCalls[index] = call;
+    }
+    if (FakeCallObserver != nullptr) {
+        FakeCallObserver(call);
     }
     return result;
 }
@@ -30,6 +35,7 @@ const char* const EntryNames[FAKE_ENTRY_COUNT] = {
 
 void ResetFakeTouchpad()
 {
+    FakeCallObserver = nullptr;
     RecordedCount.store(0);
     for (auto& count : EntryCounts) {
         count.store(0);

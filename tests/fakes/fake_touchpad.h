@@ -40,7 +40,11 @@ struct FakeTouchpadScript {
 
 extern FakeTouchpadScript FakeScript;
 
-// Clears the record and restores the default script (connect accepted, pad enabled,
+// When set, called with every call as it is recorded (single-threaded tests only), so a
+// test can interleave library calls with other events in one sequence.
+extern void (*FakeCallObserver)(const FakeCall& call);
+
+// Clears the record, removes the observer and restores the default script (connect accepted, pad enabled,
 // live icon, button check answering 0).
 void ResetFakeTouchpad();
 
