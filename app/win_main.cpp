@@ -1,0 +1,89 @@
+// Start-up and the message loop: one copy per desktop, one hidden window, one thread.
+#include <windows.h>
+#include <wtsapi32.h>
+
+#include "app/configurator.h"
+#include "app/main_window.h"
+#include "link/poll_cycle.h"
+#include "res/resource.h"
+#include "tray/icon_set.h"
+
+namespace {
+
+// The hidden window's title, and the marker that the single-instance test looks for.
+const wchar_t WINDOW_TITLE[] = L"QUIB TOUCH PAD CENTER";
+// Held for the whole run: two copies started at the same moment can both pass the title
+// test before either has a window, but only one can create this.
+const wchar_t INSTANCE_MUTEX[] = L"Local\\QuibTouchPadCenter.Instance";
+constexpr int CLASS_NAME_CHARS = 100;
+
+bool AnotherCopyRuns()
+{
+    if (FindWindowExW(nullptr, nullptr, nullptr, WINDOW_TITLE) != nullptr) {
+        return true;
+    }
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, INSTANCE_MUTEX);
+    return mutex != nullptr && GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+void RegisterMainWindowClass(HINSTANCE instance, const wchar_t* className)
+{
+    WNDCLASSEXW windowClass = {};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = MainWndProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_APP));
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    windowClass.lpszMenuName = MAKEINTRESOURCEW(IDC_APPCLASS);
+    windowClass.lpszClassName = className;
+    // LoadIconW again, at the standard icon size like the large icon.
+    windowClass.hIconSm = LoadIconW(instance, MAKEINTRESOURCEW(IDI_APP));
+    RegisterClassExW(&windowClass);
+}
+
+int RunMessageLoop(HACCEL accelerators)
+{
+    MSG message = {};
+    // GetMessageW fails only for a bad window filter, and there is none; an error ends
+    // the loop rather than spinning on it.
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (!TranslateAcceleratorW(message.hwnd, accelerators, &message)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    return static_cast<int>(message.wParam);
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
+{
+    if (AnotherCopyRuns()) {
+        return 0;
+    }
+
+    wchar_t className[CLASS_NAME_CHARS] = {};
+    LoadStringW(instance, IDC_APPCLASS, className, CLASS_NAME_CHARS);
+    RegisterMainWindowClass(instance, className);
+
+    // Never shown: the window exists to receive the program's events.
+    MainWindow = CreateWindowExW(0, className, WINDOW_TITLE, WS_POPUPWINDOW, CW_USEDEFAULT, 0, CW_USEDEFAULT, 0,
+                                 nullptr, nullptr, instance, nullptr);
+    if (MainWindow == nullptr) {
+        return 0;
+    }
+
+    WTSRegisterSessionNotification(MainWindow, NOTIFY_FOR_THIS_SESSION);
+    ResolveConfiguratorPath();
+    UpdateWindow(MainWindow);
+    AppInstance = instance;
+    LoadIconSet(instance);
+    HACCEL accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDC_APPCLASS));
+    TaskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarCreated");
+    SetTimer(MainWindow, IDT_LINK, LINK_PERIOD_MS, nullptr);
+
+    return RunMessageLoop(accelerators);
+}

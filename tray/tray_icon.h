@@ -1,0 +1,14 @@
+// The program's one icon in the taskbar's notification area.
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+// The record that describes the icon to the shell. Zeroed before the entry function runs
+// and never zeroed again: each operation writes only its own fields.
+extern NOTIFYICONDATAW TrayIcon;
+
+// Each calls Shell_NotifyIconW once and returns its result, which the program ignores.
+BOOL AddTrayIcon(HICON icon, const wchar_t* tip);
+BOOL SetTrayIconImage(HICON icon);
+BOOL RemoveTrayIcon();
