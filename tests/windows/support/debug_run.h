@@ -1,0 +1,20 @@
+// Runs a program as a debuggee and collects what it writes to the debugger output, the way
+// a debugger attached to the real program would see it.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+struct DebugRun {
+    bool started = false;
+    bool ended = false;             // false: it was still running at the time limit, and was ended
+    DWORD exitCode = 0;
+    std::vector<std::wstring> lines;  // each OutputDebugString call, in order
+};
+
+DebugRun RunUnderDebugger(const std::wstring& commandLine, DWORD timeLimitMs = 20000);
+
+// The folder of the running test program, with a trailing backslash.
+std::wstring ThisProgramFolder();
