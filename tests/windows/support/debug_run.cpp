@@ -21,7 +21,7 @@ std::wstring ReadDebugString(HANDLE process, const OUTPUT_DEBUG_STRING_INFO& inf
 
 }  // namespace
 
-DebugRun RunUnderDebugger(const std::wstring& commandLine, DWORD timeLimitMs)
+DebugRun RunUnderDebugger(const std::wstring& commandLine, DWORD timeLimitMs, const std::function<void()>& onLine)
 {
     DebugRun run;
     STARTUPINFOW startup = {sizeof startup};
@@ -43,6 +43,9 @@ DebugRun RunUnderDebugger(const std::wstring& commandLine, DWORD timeLimitMs)
         switch (event.dwDebugEventCode) {
         case OUTPUT_DEBUG_STRING_EVENT:
             run.lines.push_back(ReadDebugString(process.hProcess, event.u.DebugString));
+            if (onLine) {
+                onLine();
+            }
             break;
         case CREATE_PROCESS_DEBUG_EVENT:
             if (event.u.CreateProcessInfo.hFile != nullptr) {

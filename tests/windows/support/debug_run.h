@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,10 @@ struct DebugRun {
     std::vector<std::wstring> lines;  // each OutputDebugString call, in order
 };
 
-DebugRun RunUnderDebugger(const std::wstring& commandLine, DWORD timeLimitMs = 20000);
+// onLine, when given, runs after each line is collected, while the debuggee is stopped
+// (it may post messages to the debuggee's windows).
+DebugRun RunUnderDebugger(const std::wstring& commandLine, DWORD timeLimitMs = 20000,
+                          const std::function<void()>& onLine = nullptr);
 
 // The folder of the running test program, with a trailing backslash.
 std::wstring ThisProgramFolder();
