@@ -1,0 +1,41 @@
+# Runs icongen into a scratch directory and fails unless every file it writes matches the
+# committed one byte for byte, and no committed icon is left without a source.
+#   cmake -DGENERATOR=<icongen> -DSOURCE_DIR=<repo> -DWORK_DIR=<scratch> -P check_reproducible.cmake
+file(REMOVE_RECURSE "${WORK_DIR}")
+file(MAKE_DIRECTORY "${WORK_DIR}/icons")
+execute_process(COMMAND "${GENERATOR}" "${WORK_DIR}/icons" "${WORK_DIR}/icons.png"
+                RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+    message(FATAL_ERROR "icongen failed: ${result}")
+endif()
+
+file(GLOB generated RELATIVE "${WORK_DIR}/icons" "${WORK_DIR}/icons/*")
+file(GLOB committed RELATIVE "${SOURCE_DIR}/res/icons" "${SOURCE_DIR}/res/icons/*")
+list(SORT generated)
+list(SORT committed)
+if(NOT generated STREQUAL committed)
+    message(FATAL_ERROR "res/icons holds [${committed}] but icongen writes [${generated}]")
+endif()
+list(LENGTH generated count)
+if(NOT count EQUAL 22)
+    message(FATAL_ERROR "expected 22 icon files, icongen wrote ${count}")
+endif()
+
+set(differing "")
+foreach(name IN LISTS generated)
+    file(SHA256 "${WORK_DIR}/icons/${name}" new)
+    file(SHA256 "${SOURCE_DIR}/res/icons/${name}" old)
+    if(NOT new STREQUAL old)
+        list(APPEND differing "res/icons/${name}")
+    endif()
+endforeach()
+file(SHA256 "${WORK_DIR}/icons.png" new)
+file(SHA256 "${SOURCE_DIR}/docs/icons.png" old)
+if(NOT new STREQUAL old)
+    list(APPEND differing "docs/icons.png")
+endif()
+if(differing)
+    message(FATAL_ERROR "differs from the generator's output: ${differing}\n"
+                        "rerun: icongen res/icons docs/icons.png")
+endif()
+message(STATUS "all ${count} icon files and the contact sheet match")
