@@ -1,0 +1,177 @@
+// Measures what the call log costs a caller, and what a report flood costs the delivery
+// thread. Prints the figures; fails only when lines or reports went missing, never on time.
+//
+//   padsim_log_cost            calls with the log on, then a 50,000 reports/s flood
+//   padsim_log_cost --quiet    the same calls with the log off (run as a child for the
+//                              comparison, since the log is chosen once per process)
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "link/touchpad_api.h"
+#include "padsim/tests/sim_test_support.h"
+
+namespace {
+
+constexpr int BATCHES = 100;
+constexpr int BATCH_CALLS = 4096;  // a quarter of the ring: the writer keeps up
+constexpr int SINGLE_CALLS = 10000;
+constexpr int FLOOD_RATE = 50000;
+constexpr int FLOOD_COUNT = 50000;
+
+std::atomic<int> FloodReports{0};
+
+double TicksToMicros(LONGLONG ticks)
+{
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(ticks) * 1e6 / static_cast<double>(frequency.QuadPart);
+}
+
+LONGLONG Now()
+{
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return now.QuadPart;
+}
+
+// Mean cost per call in batches, with a pause after each for the writer to drain.
+double MeanCallMicros()
+{
+    LONGLONG total = 0;
+    for (int batch = 0; batch < BATCHES; ++batch) {
+        const LONGLONG start = Now();
+        for (int i = 0; i < BATCH_CALLS; ++i) {
+            TpIsDisabled();
+        }
+        total += Now() - start;
+        Sleep(20);
+    }
+    return TicksToMicros(total) / (BATCHES * BATCH_CALLS);
+}
+
+// Calls timed one by one, two clock reads included: the spread a 10 ms poll sees. The
+// clock's tick is printed too, since a call may take less than one.
+void PrintSingleCalls(const char* label)
+{
+    std::vector<LONGLONG> ticks;
+    for (int i = 0; i < SINGLE_CALLS; ++i) {
+        const LONGLONG start = Now();
+        TpGetTrayMode();
+        ticks.push_back(Now() - start);
+        if (i % BATCH_CALLS == 0) {
+            Sleep(20);
+        }
+    }
+    std::sort(ticks.begin(), ticks.end());
+    printf("%s, timed singly (clock tick %.3f us): median %.3f us, 99th percentile %.3f us, "
+           "max %.1f us\n", label, TicksToMicros(1), TicksToMicros(ticks[ticks.size() / 2]),
+           TicksToMicros(ticks[ticks.size() * 99 / 100]), TicksToMicros(ticks.back()));
+}
+
+// The log holds hundreds of thousands of lines: count by plain search, not by parsing.
+size_t CountOf(const std::string& text, const std::string& needle)
+{
+    size_t count = 0;
+    for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+// Appenders write at the end whatever its length, so the file can be emptied under them.
+void EmptyLog(const std::wstring& path)
+{
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    SetEndOfFile(file);
+    CloseHandle(file);
+}
+
+int32_t FloodCallback(const TouchReport* report)
+{
+    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(report);
+    if (bytes != nullptr && bytes[0] == 0x02) {
+        TpForwardRawReport(bytes + 4);
+    }
+    FloodReports.fetch_add(1, std::memory_order_relaxed);
+    return 0;
+}
+
+int QuietRun()
+{
+    TpIsDisabled();
+    printf("log off: %.3f us per call (mean of %d)\n", MeanCallMicros(), BATCHES * BATCH_CALLS);
+    PrintSingleCalls("log off");
+    return 0;
+}
+
+// A raw report flood through the callback, which hands each payload back as the program
+// does: two log lines a report.
+bool Flood(const std::wstring& logPath, const std::wstring& pipeName)
+{
+    TpConnect(GetModuleHandleW(nullptr), FloodCallback);
+    char script[128];
+    const int size = wsprintfA(script, "rate %d %d\nraw 16\nend\nmark flood done\n", FLOOD_RATE,
+                               FLOOD_COUNT);
+    char reply[64];
+    DWORD replySize = 0;
+    CallNamedPipeW(pipeName.c_str(), script, static_cast<DWORD>(size), reply, sizeof reply,
+                   &replySize, 5000);
+    WaitUntil([&] { return ReadTextFile(logPath).find("text=flood done") != std::string::npos; },
+              60000);
+    TpDisconnect();
+    const std::string log = ReadTextFile(logPath);
+    const size_t rate = std::min(log.find("event=rate "), log.size());
+    const auto rateLine = ParseLogLine(log.substr(rate, log.find('\n', rate) - rate));
+    const double elapsed = rateLine.count("elapsed_us") ? std::stod(rateLine.at("elapsed_us")) : 0;
+    const size_t deliveries = CountOf(log, "event=deliver ");
+    const size_t handedBack = CountOf(log, "call=TpForwardRawReport payload=+4 ");
+    printf("flood log: %zu deliveries, %zu payloads handed back, dropped-record lines: %zu\n",
+           deliveries, handedBack, CountOf(log, "event=dropped "));
+    printf("flood: %d raw reports asked at %d/s, %d delivered in %.0f ms (%.0f/s)\n",
+           FLOOD_COUNT, FLOOD_RATE, FloodReports.load(), elapsed / 1000,
+           elapsed > 0 ? FloodReports.load() * 1e6 / elapsed : 0.0);
+    return FloodReports.load() == FLOOD_COUNT && deliveries == FLOOD_COUNT &&
+           handedBack == FLOOD_COUNT;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc > 1 && std::wstring(argv[1]) == L"--quiet") {
+        return QuietRun();
+    }
+    const std::wstring pipeName = L"\\\\.\\pipe\\" + UniqueName(L"QuibPadSimBench");
+    SetEnvironmentVariableW(L"QUIBSIM_LOG", nullptr);
+    SetEnvironmentVariableW(L"QUIBSIM_SCENARIO", nullptr);
+    SetEnvironmentVariableW(L"QUIBSIM_PIPE", (pipeName + L"-quiet").c_str());
+    fflush(stdout);
+    RunProgram(BesideTestProgram(L"padsim_log_cost.exe"), L"--quiet");
+
+    const std::wstring logPath = TempFilePath(L"padsim-bench.log");
+    SetEnvironmentVariableW(L"QUIBSIM_LOG", logPath.c_str());
+    SetEnvironmentVariableW(L"QUIBSIM_PIPE", pipeName.c_str());
+    TpIsDisabled();
+    printf("log on:  %.3f us per call (mean of %d)\n", MeanCallMicros(), BATCHES * BATCH_CALLS);
+    PrintSingleCalls("log on");
+    TpDisconnect();
+    const std::string log = ReadTextFile(logPath);
+    const size_t logged = CountOf(log, "call=TpIsDisabled ") + CountOf(log, "call=TpGetTrayMode ");
+    const size_t expected = 1 + BATCHES * BATCH_CALLS + SINGLE_CALLS;
+    printf("lines written: %zu of %zu calls, dropped-record lines: %zu\n", logged, expected,
+           CountOf(log, "event=dropped "));
+    EmptyLog(logPath);
+
+    const bool flooded = Flood(logPath, pipeName);
+    const bool complete = logged == expected;
+    DeleteFileW(logPath.c_str());  // tens of megabytes
+    printf("%s\n", complete && flooded ? "PASS" : "FAIL: lines or reports went missing");
+    return complete && flooded ? 0 : 1;
+}

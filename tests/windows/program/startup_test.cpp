@@ -1,0 +1,182 @@
+// Start-up and exit of the real program, as a separate process with the simulated library.
+#include <gtest/gtest.h>
+
+#include <deque>
+
+#include "res/resource.h"
+#include "tests/windows/program/program_process.h"
+#include "tests/windows/support/debug_run.h"
+
+namespace {
+
+class StartupTest : public ::testing::Test {
+protected:
+    void SetUp() override { log = UseFreshSimulatorLog(L"quib-startup-test.log"); }
+
+    void TearDown() override
+    {
+        for (ProgramProcess& program : programs) {
+            EndProgram(program);
+        }
+    }
+
+    ProgramProcess& Start(const std::wstring& arguments = L"", WORD show = SW_SHOWNORMAL)
+    {
+        programs.push_back(StartProgram(arguments, show));
+        return programs.back();
+    }
+
+    std::wstring log;
+    std::deque<ProgramProcess> programs;  // references stay valid as starts are added
+};
+
+TEST_F(StartupTest, RunsHiddenAndEndsWithExitCommand)
+{
+    // Arguments and the show command change nothing: the window is never shown.
+    ProgramProcess& program = Start(L"/show --maximize extra", SW_SHOWMAXIMIZED);
+    ASSERT_NE(program.process, nullptr);
+    HWND window = WaitForProgramWindow(program.processId);
+    ASSERT_NE(window, nullptr);
+    Sleep(300);
+    EXPECT_FALSE(IsWindowVisible(window));
+
+    ASSERT_TRUE(PostMessageW(window, WM_COMMAND, IDM_EXIT, 0));
+    EXPECT_EQ(WaitForExit(program), 0u);
+    Sleep(100);
+    EXPECT_EQ(CountLinesWith(ReadLines(log), "TpDisconnect"), 1);
+}
+
+TEST_F(StartupTest, ExitCommandFromAnAcceleratorSourceEndsItToo)
+{
+    ProgramProcess& program = Start();
+    HWND window = WaitForProgramWindow(program.processId);
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 1), 0));
+    EXPECT_EQ(WaitForExit(program), 0u);
+}
+
+TEST_F(StartupTest, CloseEndsItWithoutTellingTheLibrary)
+{
+    ProgramProcess& program = Start();
+    HWND window = WaitForProgramWindow(program.processId);
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(PostMessageW(window, WM_CLOSE, 0, 0));
+    EXPECT_EQ(WaitForExit(program), 0u);
+    Sleep(100);
+    EXPECT_EQ(CountLinesWith(ReadLines(log), "TpDisconnect"), 0);
+}
+
+TEST_F(StartupTest, QuitMessageToItsThreadEndsItWithItsCode)
+{
+    ProgramProcess& program = Start();
+    HWND window = WaitForProgramWindow(program.processId);
+    ASSERT_NE(window, nullptr);
+    const DWORD thread = GetWindowThreadProcessId(window, nullptr);
+    ASSERT_TRUE(PostThreadMessageW(thread, WM_QUIT, 7, 0));
+    EXPECT_EQ(WaitForExit(program), 7u);
+    Sleep(100);
+    EXPECT_EQ(CountLinesWith(ReadLines(log), "TpDisconnect"), 0);
+}
+
+TEST_F(StartupTest, SecondStartEndsAtOnceAndLeavesTheFirstAlone)
+{
+    ProgramProcess& first = Start();
+    HWND window = WaitForProgramWindow(first.processId);
+    ASSERT_NE(window, nullptr);
+
+    ProgramProcess& second = Start();
+    EXPECT_EQ(WaitForExit(second), 0u);
+    EXPECT_EQ(WaitForSingleObject(first.process, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_EQ(ProgramWindows(), std::vector<HWND>{window});
+
+    PostMessageW(window, WM_COMMAND, IDM_EXIT, 0);
+    EXPECT_EQ(WaitForExit(first), 0u);
+}
+
+TEST_F(StartupTest, AnyWindowWithItsTitleBlocksTheStart)
+{
+    HWND impostor = CreateWindowExW(0, L"STATIC", L"QUIB TOUCH PAD CENTER", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                    GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(impostor, nullptr);
+    ASSERT_FALSE(IsWindowVisible(impostor));
+
+    ProgramProcess& program = Start();
+    EXPECT_EQ(WaitForExit(program), 0u);
+    EXPECT_TRUE(ProgramWindows().empty());
+    DestroyWindow(impostor);
+    // Nothing else was done: no library call at all.
+    EXPECT_TRUE(ReadLines(log).empty() || CountLinesWith(ReadLines(log), "call=") == 0);
+}
+
+TEST_F(StartupTest, SimultaneousStartsLeaveOneCopy)
+{
+    for (int copy = 0; copy < 3; ++copy) {
+        Start();
+    }
+    HWND window = nullptr;
+    for (const ProgramProcess& program : programs) {
+        if (window == nullptr) {
+            window = WaitForProgramWindow(program.processId, 3000);
+        }
+    }
+    ASSERT_NE(window, nullptr);
+    Sleep(1000);
+
+    int running = 0;
+    for (const ProgramProcess& program : programs) {
+        if (WaitForSingleObject(program.process, 0) == WAIT_TIMEOUT) {
+            ++running;
+        } else {
+            EXPECT_EQ(WaitForExit(program, 0), 0u);
+        }
+    }
+    EXPECT_EQ(running, 1);
+    EXPECT_EQ(ProgramWindows().size(), 1u);
+    PostMessageW(window, WM_COMMAND, IDM_EXIT, 0);
+}
+
+TEST_F(StartupTest, FirstLinkAttemptComesAfterTheLinkPeriod)
+{
+    SetEnvironmentVariableW(L"QUIBSIM_SCENARIO", nullptr);
+    const ULONGLONG started = GetTickCount64();
+    ProgramProcess& program = Start();
+    HWND window = WaitForProgramWindow(program.processId);
+    ASSERT_NE(window, nullptr);
+    ULONGLONG firstConnect = 0;
+    while (GetTickCount64() - started < 8000) {
+        if (CountLinesWith(ReadLines(log), "TpConnect") > 0) {
+            firstConnect = GetTickCount64();
+            break;
+        }
+        Sleep(20);
+    }
+    ASSERT_NE(firstConnect, 0u) << "the link was never tried";
+    // Not at once: the first tick of the link timer comes a whole period after start-up.
+    EXPECT_GE(firstConnect - started, 1400u);
+    PostMessageW(window, WM_COMMAND, IDM_EXIT, 0);
+    EXPECT_EQ(WaitForExit(program), 0u);
+}
+
+// The program writes the configurator's path to the debugger once, at start-up.
+TEST_F(StartupTest, WritesTheConfiguratorPathToTheDebugger)
+{
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\QUIB\\QUIB Touch Pad", 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    const wchar_t dir[] = L"C:\\Program Files\\QUIB\\";
+    RegSetValueExW(key, L"InstalledDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(dir), sizeof dir);
+    RegCloseKey(key);
+
+    const DebugRun run = RunUnderDebugger(L"\"" + ThisProgramFolder() + L"QuibTPCenter.exe\"", 15000, [] {
+        HWND window = FindWindowW(PROGRAM_CLASS, PROGRAM_TITLE);
+        PostMessageW(window, WM_COMMAND, IDM_EXIT, 0);
+    });
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\QUIB\\QUIB Touch Pad");
+
+    ASSERT_TRUE(run.ended);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.lines, std::vector<std::wstring>{L"C:\\Program Files\\QUIB\\DuVOViraro\\x64\\QuibTPConfigure64.exe"});
+}
+
+}  // namespace
