@@ -1,0 +1,384 @@
+// quibpost: a test tool that reaches the running QuibTPCenter.exe from inside Wine, where the
+// Linux-side test driver cannot: it posts or sends window messages to the program's hidden
+// window, changes the mouse-button swap setting for real, starts the program on a given
+// desktop and hands back its exit code, and looks after the configurator's dialog.
+//
+//   quibpost [--desktop NAME] COMMAND [ARGUMENTS]
+//
+//   post MSG [WPARAM [LPARAM]]   PostMessageW to the program's window
+//   send MSG [WPARAM [LPARAM]]   SendMessageTimeoutW (5 s) to the program's window
+//   linkheld MS COMMAND...       links the program with its first poll tick held back: keeps
+//                                its queue full of posted WM_NULL (timers come only to an empty
+//                                queue), runs COMMAND (which lets the library accept the next
+//                                link) and waits for it, posts WM_TIMER IDT_LINK, and goes on
+//                                filling the queue for MS ms; meanwhile the icon shows the
+//                                picture the link added it with
+//   swapbuttons                  swaps the mouse buttons and back (SPI_SETMOUSEBUTTONSWAP),
+//                                which broadcasts WM_SETTINGCHANGE twice
+//   run EXE [ARGS...]            starts EXE on the desktop, waits, exits with its exit code
+//   hold NAME                    waits until "release NAME"; started as the virtual desktop's
+//                                first program, it keeps the desktop open between programs
+//   release NAME                 ends "hold NAME"
+//   window MS                    waits up to MS ms for the program's window; prints its process
+//   configurator                 prints "count=N iconic=I" for the configurator's dialogs
+//   minimize-configurator        minimises every configurator dialog
+//   close-configurator           closes every configurator dialog
+//
+// Numbers are decimal or 0x-hexadecimal. --desktop joins the named desktop (for example the
+// virtual desktop of "explorer /desktop=NAME,WxH") before anything else, since window searches
+// and setting broadcasts only see the caller's desktop.
+//
+// Exit codes: 0 done; 2 the window was not found or the call failed; 3 bad usage;
+// for run, the started program's exit code.
+#include <windows.h>
+
+#include <atomic>
+#include <climits>
+#include <cstdio>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace {
+
+enum : int { EXIT_DONE = 0, EXIT_FAILED = 2, EXIT_USAGE = 3 };
+
+const wchar_t PROGRAM_CLASS[] = L"RAVIVAVIZIZU";
+const wchar_t PROGRAM_TITLE[] = L"QUIB TOUCH PAD CENTER";
+const wchar_t CONFIGURATOR_CLASS[] = L"#32770";
+const wchar_t CONFIGURATOR_TITLE[] = L"QUIB Touch Pad";
+constexpr UINT_PTR IDT_LINK = 101;
+
+constexpr DWORD SEND_TIMEOUT_MS = 5000;
+constexpr int FLOOD_BATCH = 100;
+constexpr DWORD FLOOD_LEAD_MS = 200;
+constexpr int FLOOD_THREADS = 2;
+
+int Usage()
+{
+    fwprintf(stderr, L"usage: quibpost [--desktop NAME] post|send MSG [WPARAM [LPARAM]]\n"
+                     L"       quibpost [--desktop NAME] linkheld MS COMMAND... | swapbuttons | window MS\n"
+                     L"       quibpost [--desktop NAME] run EXE [ARGS...]\n"
+                     L"       quibpost hold NAME | release NAME\n"
+                     L"       quibpost [--desktop NAME] configurator | minimize-configurator |"
+                     L" close-configurator\n");
+    return EXIT_USAGE;
+}
+
+bool ParseNumber(const wchar_t* text, unsigned long long* value)
+{
+    wchar_t* end = nullptr;
+    const bool negative = text[0] == L'-';
+    const unsigned long long parsed = wcstoull(negative ? text + 1 : text, &end, 0);
+    if (end == text || *end != L'\0') {
+        return false;
+    }
+    *value = negative ? 0 - parsed : parsed;
+    return true;
+}
+
+bool JoinDesktop(const wchar_t* name)
+{
+    HDESK desktop = OpenDesktopW(name, 0, FALSE, GENERIC_ALL);
+    if (desktop == nullptr || !SetThreadDesktop(desktop)) {
+        fwprintf(stderr, L"quibpost: cannot join desktop %ls (error %lu)\n", name, GetLastError());
+        return false;
+    }
+    return true;
+}
+
+HWND ProgramWindow()
+{
+    return FindWindowW(PROGRAM_CLASS, PROGRAM_TITLE);
+}
+
+std::vector<HWND> ConfiguratorDialogs()
+{
+    std::vector<HWND> dialogs;
+    HWND dialog = nullptr;
+    while ((dialog = FindWindowExW(nullptr, dialog, CONFIGURATOR_CLASS, CONFIGURATOR_TITLE)) != nullptr) {
+        dialogs.push_back(dialog);
+    }
+    return dialogs;
+}
+
+// MSG [WPARAM [LPARAM]] from the arguments after the command.
+bool ParseMessage(int count, wchar_t** words, UINT* message, WPARAM* wParam, LPARAM* lParam)
+{
+    unsigned long long values[3] = {0, 0, 0};
+    if (count < 1 || count > 3) {
+        return false;
+    }
+    for (int i = 0; i < count; ++i) {
+        if (!ParseNumber(words[i], &values[i])) {
+            return false;
+        }
+    }
+    *message = static_cast<UINT>(values[0]);
+    *wParam = static_cast<WPARAM>(values[1]);
+    *lParam = static_cast<LPARAM>(values[2]);
+    return true;
+}
+
+int PostOrSend(bool send, int count, wchar_t** words)
+{
+    UINT message = 0;
+    WPARAM wParam = 0;
+    LPARAM lParam = 0;
+    if (!ParseMessage(count, words, &message, &wParam, &lParam)) {
+        return Usage();
+    }
+    HWND window = ProgramWindow();
+    if (window == nullptr) {
+        fwprintf(stderr, L"quibpost: the program's window was not found\n");
+        return EXIT_FAILED;
+    }
+    if (send) {
+        DWORD_PTR result = 0;
+        return SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, SEND_TIMEOUT_MS, &result) != 0
+                   ? EXIT_DONE
+                   : EXIT_FAILED;
+    }
+    return PostMessageW(window, message, wParam, lParam) ? EXIT_DONE : EXIT_FAILED;
+}
+
+std::wstring CommandLineOf(int count, wchar_t** words)
+{
+    std::wstring commandLine;
+    for (int i = 0; i < count; ++i) {
+        commandLine += (i > 0 ? L" \"" : L"\"") + std::wstring(words[i]) + L"\"";
+    }
+    return commandLine;
+}
+
+// Starts a program and waits for it; its exit code, or EXIT_FAILED when it did not start.
+DWORD RunAndWait(const wchar_t* desktop, int count, wchar_t** words, bool announce)
+{
+    std::wstring commandLine = CommandLineOf(count, words);
+    std::wstring desktopName = desktop != nullptr ? desktop : L"";
+    STARTUPINFOW startup = {sizeof startup};
+    startup.lpDesktop = desktop != nullptr ? desktopName.data() : nullptr;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(words[0], commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process)) {
+        fwprintf(stderr, L"quibpost: cannot start %ls (error %lu)\n", words[0], GetLastError());
+        return EXIT_FAILED;
+    }
+    if (announce) {
+        wprintf(L"started pid=%lu\n", process.dwProcessId);
+        fflush(stdout);
+    }
+    CloseHandle(process.hThread);
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = EXIT_FAILED;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hProcess);
+    return code;
+}
+
+void PostMany(HWND window, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        PostMessageW(window, WM_NULL, 0, 0);
+    }
+}
+
+struct FLOODJOB {
+    HWND window;
+    std::atomic<ULONGLONG> deadline;
+};
+
+DWORD WINAPI FloodThread(void* parameter)
+{
+    const FLOODJOB* job = static_cast<const FLOODJOB*>(parameter);
+    while (GetTickCount64() < job->deadline.load()) {
+        PostMany(job->window, FLOOD_BATCH);
+    }
+    return 0;
+}
+
+// The program takes a message off its queue about as fast as one poster puts one on, so
+// two posters make the queue grow and keep it from ever running dry.
+int LinkHeld(const wchar_t* desktop, DWORD durationMs, int count, wchar_t** words)
+{
+    HWND window = ProgramWindow();
+    if (window == nullptr) {
+        fwprintf(stderr, L"quibpost: the program's window was not found\n");
+        return EXIT_FAILED;
+    }
+    FLOODJOB job;
+    job.window = window;
+    job.deadline.store(ULLONG_MAX);
+    HANDLE threads[FLOOD_THREADS];
+    for (HANDLE& thread : threads) {
+        thread = CreateThread(nullptr, 0, FloodThread, &job, 0, nullptr);
+    }
+    // The full queue holds back the program's own link timer while the library changes its mind.
+    Sleep(FLOOD_LEAD_MS);
+    const DWORD code = RunAndWait(desktop, count, words, false);
+    if (code == 0) {
+        PostMessageW(window, WM_TIMER, IDT_LINK, 0);
+        wprintf(L"link posted\n");
+        fflush(stdout);
+    } else {
+        fwprintf(stderr, L"quibpost: the command ended with %lu\n", code);
+    }
+    job.deadline.store(GetTickCount64() + (code == 0 ? durationMs : 0));
+    for (HANDLE thread : threads) {
+        if (thread != nullptr) {
+            WaitForSingleObject(thread, INFINITE);
+            CloseHandle(thread);
+        }
+    }
+    wprintf(L"released\n");
+    return code == 0 ? EXIT_DONE : EXIT_FAILED;
+}
+
+// The broadcast goes out only when the value changes, so swap, then swap back. Wine 8 sends
+// WM_SETTINGCHANGE only for a change that is also written to the user's profile.
+int SwapButtons()
+{
+    const UINT flags = SPIF_UPDATEINIFILE | SPIF_SENDCHANGE;
+    const BOOL swapped = GetSystemMetrics(SM_SWAPBUTTON) != 0;
+    const BOOL first = SystemParametersInfoW(SPI_SETMOUSEBUTTONSWAP, !swapped, nullptr, flags);
+    const BOOL second = SystemParametersInfoW(SPI_SETMOUSEBUTTONSWAP, swapped, nullptr, flags);
+    return first && second ? EXIT_DONE : EXIT_FAILED;
+}
+
+int Run(const wchar_t* desktop, int count, wchar_t** words)
+{
+    if (count < 1) {
+        return Usage();
+    }
+    const DWORD code = RunAndWait(desktop, count, words, true);
+    wprintf(L"exit code=%lu\n", code);
+    return static_cast<int>(code);
+}
+
+int WaitForWindow(DWORD limitMs)
+{
+    const ULONGLONG deadline = GetTickCount64() + limitMs;
+    for (;;) {
+        HWND window = ProgramWindow();
+        if (window != nullptr) {
+            DWORD processId = 0;
+            GetWindowThreadProcessId(window, &processId);
+            wprintf(L"window pid=%lu\n", processId);
+            return EXIT_DONE;
+        }
+        if (GetTickCount64() >= deadline) {
+            return EXIT_FAILED;
+        }
+        Sleep(20);
+    }
+}
+
+int ShowConfigurators()
+{
+    const std::vector<HWND> dialogs = ConfiguratorDialogs();
+    int iconic = 0;
+    for (HWND dialog : dialogs) {
+        iconic += IsIconic(dialog) ? 1 : 0;
+    }
+    wprintf(L"count=%u iconic=%d\n", static_cast<unsigned>(dialogs.size()), iconic);
+    return EXIT_DONE;
+}
+
+int ForEachConfigurator(bool close)
+{
+    const std::vector<HWND> dialogs = ConfiguratorDialogs();
+    for (HWND dialog : dialogs) {
+        if (close) {
+            PostMessageW(dialog, WM_CLOSE, 0, 0);
+        } else {
+            ShowWindow(dialog, SW_MINIMIZE);
+        }
+    }
+    return dialogs.empty() ? EXIT_FAILED : EXIT_DONE;
+}
+
+std::wstring HoldEventName(const wchar_t* name)
+{
+    return std::wstring(L"Local\\quibpost.hold.") + name;
+}
+
+int Hold(const wchar_t* name)
+{
+    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, HoldEventName(name).c_str());
+    if (event == nullptr) {
+        return EXIT_FAILED;
+    }
+    WaitForSingleObject(event, INFINITE);
+    CloseHandle(event);
+    return EXIT_DONE;
+}
+
+int Release(const wchar_t* name)
+{
+    HANDLE event = OpenEventW(EVENT_MODIFY_STATE, FALSE, HoldEventName(name).c_str());
+    if (event == nullptr) {
+        return EXIT_FAILED;
+    }
+    const BOOL set = SetEvent(event);
+    CloseHandle(event);
+    return set ? EXIT_DONE : EXIT_FAILED;
+}
+
+unsigned long ParseMs(const wchar_t* text, bool* ok)
+{
+    unsigned long long value = 0;
+    *ok = ParseNumber(text, &value) && value <= 600000;
+    return static_cast<unsigned long>(value);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    int first = 1;
+    const wchar_t* desktop = nullptr;
+    if (argc > 2 && wcscmp(argv[1], L"--desktop") == 0) {
+        desktop = argv[2];
+        first = 3;
+        if (!JoinDesktop(desktop)) {
+            return EXIT_FAILED;
+        }
+    }
+    if (first >= argc) {
+        return Usage();
+    }
+    const std::wstring command = argv[first];
+    const int count = argc - first - 1;
+    wchar_t** words = argv + first + 1;
+    bool ok = true;
+    if (command == L"post" || command == L"send") {
+        return PostOrSend(command == L"send", count, words);
+    }
+    if (command == L"linkheld" && count >= 2) {
+        const unsigned long ms = ParseMs(words[0], &ok);
+        return ok ? LinkHeld(desktop, ms, count - 1, words + 1) : Usage();
+    }
+    if (command == L"window" && count == 1) {
+        const unsigned long ms = ParseMs(words[0], &ok);
+        return ok ? WaitForWindow(ms) : Usage();
+    }
+    if (command == L"swapbuttons" && count == 0) {
+        return SwapButtons();
+    }
+    if (command == L"run") {
+        return Run(desktop, count, words);
+    }
+    if (command == L"hold" && count == 1) {
+        return Hold(words[0]);
+    }
+    if (command == L"release" && count == 1) {
+        return Release(words[0]);
+    }
+    if (command == L"configurator" && count == 0) {
+        return ShowConfigurators();
+    }
+    if ((command == L"minimize-configurator" || command == L"close-configurator") && count == 0) {
+        return ForEachConfigurator(command == L"close-configurator");
+    }
+    return Usage();
+}

@@ -1,0 +1,159 @@
+"""The end-to-end driver's own reading of logs, traces and pictures, without Wine: a wrong
+picture, a stray call or a refused add must not slip through it."""
+
+import os
+import sys
+import tempfile
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+from quibe2e import calllog, icons, screen  # noqa: E402
+from quibe2e.link_group import one_call_each_per_tick  # noqa: E402
+from quibe2e.wine import Desktop  # noqa: E402
+
+ICON_DIR = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "res", "icons")
+WHITE = (255, 255, 255)
+
+
+def compose(width, height, ground, placed):
+    """A Shot of a plain ground with icons drawn over it the way Wine draws them: opaque and
+    clear pixels exactly, partly transparent ones blended."""
+    rows = [[ground] * width for _ in range(height)]
+    for icon, x0, y0 in placed:
+        for y, row in enumerate(icon.pixels):
+            for x, (r, g, b, a) in enumerate(row):
+                under = rows[y0 + y][x0 + x]
+                rows[y0 + y][x0 + x] = tuple((c * a + u * (255 - a)) // 255 for c, u in zip((r, g, b), under))
+    data = bytes(channel for row in rows for pixel in row for channel in pixel)
+    return screen.Shot(width, height, data, b"P6\n%d %d\n255\n" % (width, height) + data)
+
+
+class CallLogTest(unittest.TestCase):
+    def test_lines_of_each_kind(self):
+        cases = [
+            ("t=5078653 tid=276 pid=272 call=TpConnect instance=0x140000000 callback=0x140001f97 ret=1",
+             "call", "TpConnect", {"ret": 1, "instance": 0x140000000}, ""),
+            ("t=17 tid=3 pid=2 call=TpForwardRawReport payload=+4 ret=0", "call", "TpForwardRawReport",
+             {"ret": 0}, ""),
+            ("t=20 tid=3 pid=2 event=deliver n=4 type=258 len=12 bytes=02010000", "event", "deliver",
+             {"type": 258, "len": 12}, ""),
+            ("t=30 tid=3 pid=2 event=mark text=quiet begin", "event", "mark", {}, "quiet begin"),
+            ("t=31 tid=3 pid=2 event=start text=a text= with = signs", "event", "start", {}, "a text= with = signs"),
+        ]
+        for line, kind, name, values, text in cases:
+            with self.subTest(line=line):
+                entry = calllog.parse_line(line + "\n")
+                self.assertEqual((entry.kind, entry.name, entry.text), (kind, name, text))
+                for key, value in values.items():
+                    self.assertEqual(entry.value(key), value)
+        self.assertEqual(calllog.parse_line("t=1 tid=2 pid=3 call=TpForwardRawReport payload=+4 ret=0")
+                         .fields["payload"], "+4")
+
+    def test_lines_that_are_not_entries(self):
+        for line in ["", "garbage", "t=x tid=1 call=TpConnect ret=1", "t=5 tid=1 pid=1 nothing=here"]:
+            with self.subTest(line=line):
+                self.assertIsNone(calllog.parse_line(line))
+
+    def test_marks_cut_out_a_stretch(self):
+        lines = ["t=1 tid=1 pid=1 call=TpIsDisabled ret=0",
+                 "t=2 tid=2 pid=1 event=mark text=a",
+                 "t=3 tid=1 pid=1 call=TpGetTrayMode ret=1",
+                 "t=4 tid=2 pid=1 event=mark text=b",
+                 "t=5 tid=1 pid=1 call=TpIsDisabled ret=0"]
+        entries = [calllog.parse_line(line) for line in lines]
+        self.assertEqual([e.name for e in calllog.between_marks(entries, "a", "b")], ["TpGetTrayMode"])
+        self.assertIsNone(calllog.between_marks(entries, "b", "a"))
+        self.assertEqual(calllog.mark_time(entries, "b"), 4)
+        self.assertEqual(calllog.periods_ms([1000, 11000, 21500]), [10.0, 10.5])
+
+    def test_one_call_of_each_per_tick(self):
+        def entries(names):
+            return [calllog.parse_line("t=%d tid=1 pid=1 call=%s ret=0" % (i, n)) for i, n in enumerate(names)]
+        good = ["TpGetTrayMode", "TpIsDisabled", "TpGetTrayMode", "TpIsDisabled", "TpGetTrayMode", "TpIsDisabled"]
+        self.assertTrue(one_call_each_per_tick(entries(good)))
+        for bad in (["TpIsDisabled", "TpIsDisabled", "TpGetTrayMode"],
+                    ["TpIsDisabled", "TpGetTrayMode", "TpGetTrayMode", "TpIsDisabled", "TpGetTrayMode"],
+                    ["TpIsDisabled", "TpSetEnabled", "TpGetTrayMode"]):
+            with self.subTest(bad=bad):
+                self.assertFalse(one_call_each_per_tick(entries(bad)))
+
+
+class PictureTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.icons = icons.load_all(ICON_DIR)
+
+    def test_every_slot_has_a_distinct_picture(self):
+        self.assertEqual(len(self.icons), 21)
+        pictures = {name: tuple(map(tuple, icon.pixels)) for name, icon in self.icons.items()}
+        self.assertEqual(len(set(pictures.values())), 21)
+
+    def test_each_picture_is_told_apart_from_every_other(self):
+        for name, icon in self.icons.items():
+            shot = compose(64, 24, WHITE, [(icon, 40, 4)])
+            shown = [n for n, other in self.icons.items() if screen.Pattern(other, WHITE).matches(shot, 40, 4)]
+            with self.subTest(slot=name):
+                self.assertEqual(shown, [name])
+
+    def test_the_icon_is_found_where_it_is_drawn_only(self):
+        icon = self.icons[icons.finger_slot(3, 2)]
+        shot = compose(80, 24, WHITE, [(icon, 57, 5)])
+        pattern = screen.Pattern(icon, WHITE)
+        self.assertEqual(pattern.find(shot, (0, 0, 80, 24)), [(57, 5)])
+        self.assertEqual(screen.Pattern(self.icons["idle"], WHITE).find(shot, (0, 0, 80, 24)), [])
+
+    def test_a_clear_pixel_must_show_the_taskbar(self):
+        # The application icon has fully transparent corners: over another ground it is not
+        # the same picture.
+        icon = self.icons["application icon"]
+        grey = (200, 200, 200)
+        shot = compose(24, 24, grey, [(icon, 4, 4)])
+        self.assertTrue(screen.Pattern(icon, grey).matches(shot, 4, 4))
+        self.assertFalse(screen.Pattern(icon, WHITE).matches(shot, 4, 4))
+
+    def test_the_ground_and_a_plain_place(self):
+        shot = compose(40, 20, WHITE, [(self.icons["idle"], 20, 2)])
+        self.assertEqual(screen.background(shot, (0, 0, 40, 20)), WHITE)
+        self.assertTrue(screen.is_plain(shot, (0, 0, 16, 16), WHITE))
+        self.assertFalse(screen.is_plain(shot, (20, 2, 16, 16), WHITE))
+
+    def test_a_ppm_round_trip(self):
+        shot = compose(4, 3, (1, 2, 3), [])
+        again = screen.parse_ppm(shot.ppm)
+        self.assertEqual((again.width, again.height, again.pixel(3, 2)), (4, 3, (1, 2, 3)))
+        with self.assertRaises(ValueError):
+            screen.parse_ppm(b"P6\n4 3\n65535\n" + bytes(72))
+
+
+class TrayTraceTest(unittest.TestCase):
+    def calls_of(self, lines):
+        with tempfile.TemporaryDirectory() as folder:
+            desktop = Desktop(session=None, work_dir=folder)
+            with open(desktop.trace_path, "w") as trace:
+                trace.write("\n".join(lines) + "\n")
+            return desktop.tray_calls()
+
+    def test_calls_read_from_the_trace(self):
+        icon = "id=0x48619518, hwnd=00000000000400A0"
+        lines = [
+            "0118:trace:systray:add_icon " + icon,
+            "0118:trace:systray:modify_icon " + icon,  # the add's own set-up
+            "0118:trace:systray:show_icon " + icon,
+            "0118:trace:systray:modify_icon " + icon,
+            "0118:trace:systray:show_icon " + icon,
+            "0118:trace:systray:add_icon " + icon,
+            "0118:warn:systray:add_icon duplicate tray icon add, buggy app?",
+            "0118:trace:systray:modify_icon " + icon,
+            "0118:trace:systray:hide_icon " + icon,
+            "0118:trace:systray:add_icon id=0x1, hwnd=0000000000000001",  # another program's icon
+            "0118:fixme:other:thing unrelated",
+        ]
+        self.assertEqual(self.calls_of(lines), ["add", "modify", "duplicate", "modify", "delete"])
+
+    def test_no_trace_no_calls(self):
+        self.assertEqual(self.calls_of([]), [])
+
+
+if __name__ == "__main__":
+    unittest.main()
