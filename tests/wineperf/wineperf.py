@@ -1,0 +1,261 @@
+"""Parsing and arithmetic for scripts/perf-wine, kept apart from the runner so that
+wineperf_test.py can check it on canned input.
+
+The simulated library's log (padsim/README.md) has one record a line: `t=` microseconds since
+the library was loaded, `tid=`, `pid=`, then `call=<entry> ... ret=` or `event=<name> ...`, with a
+`text=` or `bytes=` item always last.
+"""
+
+import bisect
+import math
+import random
+
+PROGRAM_EXE = "QuibTPCenter.exe"
+REFERENCE_EXE = "reference_timer.exe"
+POLL_PERIOD_MS = 10
+
+REPORT_STATUS = 259
+# Offsets into a status record, counted from the record's start.
+BUTTON_FLAGS_AT = 12
+FINGERS_AT = 13
+CONTACT_AT = 14
+STATUS_RECORD_SIZE = 15
+
+
+def parse_line(line):
+    """One log line as a dict of its items; `text` and `bytes` run to the end of the line."""
+    items, rest = {}, line.rstrip("\r\n")
+    while rest:
+        key, _, rest = rest.partition("=")
+        if key in ("text", "bytes"):
+            items[key] = rest
+            break
+        value, _, rest = rest.partition(" ")
+        items[key] = value
+    return items
+
+
+def parse_log(lines):
+    """The records of a log with a time stamp; other lines (a torn last line) are skipped."""
+    records = []
+    for line in lines:
+        items = parse_line(line)
+        if "t" in items and items["t"].isdigit():
+            items["t"] = int(items["t"])
+            records.append(items)
+    return records
+
+
+def contact_level(contact):
+    """The program's three contact levels: below 2, 2 or 3, 4 and above."""
+    if contact < 2:
+        return 0
+    if contact < 4:
+        return 1
+    return 2
+
+
+def status_bytes(record):
+    """The bytes of a delivered status record, or None for any other delivery."""
+    if record.get("event") != "deliver" or record.get("type") != str(REPORT_STATUS):
+        return None
+    text = record.get("bytes", "")
+    if text.endswith("..."):
+        text = text[:-3]
+    try:
+        data = bytes.fromhex(text)
+    except ValueError:
+        return None
+    return data if len(data) >= STATUS_RECORD_SIZE else None
+
+
+def changing_deliveries(records):
+    """The status deliveries that change what the icon shows (finger count, contact level or
+    button mode), following the program's own rules for the latches; in log order."""
+    fingers = level = left = right = mode = 0
+    changing = []
+    for record in records:
+        data = status_bytes(record)
+        if data is None:
+            continue
+        flags, new_fingers, new_level = data[BUTTON_FLAGS_AT], data[FINGERS_AT], contact_level(data[CONTACT_AT])
+        if flags:
+            left = 0 if flags & 0x02 else (1 if flags & 0x01 else left)
+            right = 0 if flags & 0x08 else (1 if flags & 0x04 else right)
+        new_mode = 1 if left else (2 if right else 0)
+        if (new_fingers, new_level, new_mode) != (fingers, level, mode):
+            changing.append(record)
+        fingers, level, mode = new_fingers, new_level, new_mode
+    return changing
+
+
+def poll_thread(records):
+    """The thread that makes the poll calls (the program's window thread), or None."""
+    for record in records:
+        if record.get("call") == "TpIsDisabled":
+            return record.get("tid")
+    return None
+
+
+def call_times(records, entry, tid=None):
+    """Sorted time stamps of one entry's calls, optionally on one thread only."""
+    return sorted(r["t"] for r in records if r.get("call") == entry and (tid is None or r.get("tid") == tid))
+
+
+def first_after(times, moment):
+    """The first of the sorted times strictly after the moment, or None."""
+    index = bisect.bisect_right(times, moment)
+    return times[index] if index < len(times) else None
+
+
+def report_latencies(records):
+    """For each state-changing status delivery: the time from its delivery to the start of the
+    next poll tick (the first TpIsDisabled of the window thread after it), which redraws the
+    icon; and to that tick's TpGetTrayMode, after which the redraw follows at once.
+    A list of dicts with n, delivered, tick, latency_us and mode_latency_us."""
+    tid = poll_thread(records)
+    ticks = call_times(records, "TpIsDisabled", tid)
+    modes = call_times(records, "TpGetTrayMode", tid)
+    result = []
+    for record in changing_deliveries(records):
+        delivered = record["t"]
+        tick = first_after(ticks, delivered)
+        mode = first_after(modes, delivered)
+        if tick is None or mode is None:
+            continue  # the log ended before the next tick
+        result.append({
+            "n": int(record.get("n", 0)),
+            "delivered": delivered,
+            "tick": tick,
+            "latency_us": tick - delivered,
+            "mode_latency_us": mode - delivered,
+        })
+    return result
+
+
+def intervals(times):
+    return [later - earlier for earlier, later in zip(times, times[1:])]
+
+
+def percentile(values, fraction):
+    """Nearest-rank percentile: the smallest value with at least that fraction of the values at
+    or below it."""
+    if not values:
+        return None
+    ordered = sorted(values)
+    rank = math.ceil(fraction * len(ordered) - 1e-9)  # the tolerance keeps 0.99 * 200 at 198
+    return ordered[min(max(rank, 1), len(ordered)) - 1]
+
+
+def summarize(values):
+    if not values:
+        return {"count": 0}
+    return {
+        "count": len(values),
+        "min": min(values),
+        "median": percentile(values, 0.5),
+        "p90": percentile(values, 0.9),
+        "p99": percentile(values, 0.99),
+        "max": max(values),
+        "mean": sum(values) / len(values),
+    }
+
+
+def make_scenario(count, seed, min_wait_ms, max_wait_ms, lead_in_ms=500):
+    """A scenario of `count` status reports, each changing the finger count or the contact
+    level, spaced by waits drawn evenly from min..max ms (fixed seed: the same file each run)."""
+    chooser = random.Random(seed)
+    contacts = (0, 3, 4)  # one contact value for each of the three levels
+    lines = ["# Generated by scripts/perf-wine: report-to-icon latency.", "wait %d" % lead_in_ms, "mark start"]
+    state = (0, 0)
+    for _ in range(count):
+        while True:
+            candidate = (chooser.randint(0, 5), chooser.randint(0, 2))
+            # A new level counts with no finger too: the program stores it and redraws.
+            if candidate != state:
+                break
+        state = candidate
+        lines.append("status 0 %d %d" % (state[0], contacts[state[1]]))
+        lines.append("wait %d" % chooser.randint(min_wait_ms, max_wait_ms))
+    lines.append("mark end")
+    return "\n".join(lines) + "\n"
+
+
+# ---- /proc ----
+
+def parse_proc_stat(text):
+    """utime, stime (clock ticks), num_threads and the name from /proc/<pid>/stat. The name may
+    hold blanks and parentheses, so the fields are counted from the last ')'."""
+    head, _, tail = text.rpartition(")")
+    fields = tail.split()
+    # tail starts at field 3 (state); utime is field 14, stime 15, num_threads 20.
+    return {
+        "name": head.partition("(")[2],
+        "utime": int(fields[11]),
+        "stime": int(fields[12]),
+        "threads": int(fields[17]),
+    }
+
+
+def parse_proc_status_number(text, key):
+    """A number of /proc/<pid>/status (VmHWM and VmRSS in kB, voluntary_ctxt_switches), or None."""
+    for line in text.splitlines():
+        name, _, value = line.partition(":")
+        if name == key:
+            return int(value.split()[0])
+    return None
+
+
+def parse_meter_line(line):
+    """One line of process_meter's `times` output; numbers as ints, the title as text."""
+    items = {}
+    rest = line.strip()
+    # The title may hold blanks: it runs up to " pid=" or " ok=".
+    if rest.startswith("title="):
+        end = min(i for i in (rest.find(" pid="), rest.find(" ok="), len(rest)) if i >= 0)
+        items["title"] = rest[len("title="):end]
+        rest = rest[end:]
+    for item in rest.split():
+        key, _, value = item.partition("=")
+        items[key] = int(value) if value.isdigit() else value
+    return items
+
+
+def parse_imports(objdump_text):
+    """The DLLs that `objdump -p` lists in the import table, in order, each with the number of
+    entries imported and how many of them by ordinal alone (Member-Name <none>)."""
+    imports = []
+    current = None
+    in_table = False
+    for line in objdump_text.splitlines():
+        stripped = line.strip()
+        if stripped.startswith("DLL Name:"):
+            current = {"dll": stripped.split(":", 1)[1].strip(), "entries": 0, "by_ordinal": 0}
+            imports.append(current)
+            in_table = False
+            continue
+        if current is None:
+            continue
+        if stripped.startswith("vma:") and "Hint/Ord" in stripped:
+            in_table = True
+            continue
+        if in_table:
+            if not stripped:
+                current, in_table = None, False
+                continue
+            parts = stripped.split()
+            if len(parts) >= 2 and all(c in "0123456789abcdef" for c in parts[0].lower()):
+                current["entries"] += 1
+                if parts[-1] == "<none>":
+                    current["by_ordinal"] += 1
+    return imports
+
+
+def parse_sections(objdump_text):
+    """Section name to size in bytes, from `objdump -h`."""
+    sections = {}
+    for line in objdump_text.splitlines():
+        parts = line.split()
+        if len(parts) >= 7 and parts[0].isdigit() and parts[1].startswith("."):
+            sections[parts[1]] = int(parts[2], 16)
+    return sections

@@ -1,0 +1,213 @@
+"""Checks the parsing and arithmetic of scripts/perf-wine on canned input (no Wine, no timing).
+Run: python3 tests/wineperf/wineperf_test.py"""
+
+import os
+import sys
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+
+import perf_page  # noqa: E402
+import wineperf  # noqa: E402
+
+
+def canned(name):
+    with open(os.path.join(HERE, "canned", name)) as source:
+        return source.read()
+
+
+class LogLines(unittest.TestCase):
+    def test_items_and_trailing_text(self):
+        items = wineperf.parse_line("t=53500 tid=20 pid=5 event=mark text=end of the reports\n")
+        self.assertEqual(items, {"t": "53500", "tid": "20", "pid": "5", "event": "mark", "text": "end of the reports"})
+
+    def test_bytes_run_to_the_end(self):
+        items = wineperf.parse_line("t=1 tid=2 pid=3 event=deliver n=1 type=259 len=15 bytes=0301 ab")
+        self.assertEqual(items["bytes"], "0301 ab")
+        self.assertEqual(items["len"], "15")
+
+    def test_lines_without_a_time_are_skipped(self):
+        records = wineperf.parse_log(["t=5 tid=1 pid=1 call=TpIsDisabled ret=0", "tid=1 pid=1", "", "t=12"])
+        self.assertEqual([r["t"] for r in records], [5, 12])
+
+
+class ChangingDeliveries(unittest.TestCase):
+    def setUp(self):
+        self.records = wineperf.parse_log(canned("poll.log").splitlines())
+
+    def test_repeats_raw_null_short_and_latch_only_reports_are_left_out(self):
+        # 2 repeats the level, 3 is raw, 6 releases a right button never held, 7 is null, 8 is
+        # too short to be read.
+        numbers = [int(r["n"]) for r in wineperf.changing_deliveries(self.records)]
+        self.assertEqual(numbers, [1, 4, 5, 9])
+
+    def test_contact_levels(self):
+        table = [(0, 0), (1, 0), (2, 1), (3, 1), (4, 2), (200, 2), (255, 2)]
+        for contact, level in table:
+            self.assertEqual(wineperf.contact_level(contact), level, contact)
+
+    def test_status_bytes_only_for_whole_status_records(self):
+        self.assertIsNone(wineperf.status_bytes({"event": "deliver", "type": "258", "bytes": "00" * 15}))
+        self.assertIsNone(wineperf.status_bytes({"event": "deliver", "type": "259", "bytes": "00" * 14}))
+        self.assertIsNone(wineperf.status_bytes({"event": "deliver", "type": "259", "bytes": "zz" * 15}))
+        self.assertEqual(len(wineperf.status_bytes({"event": "deliver", "type": "259", "bytes": "00" * 64 + "..."})), 64)
+
+
+class Latencies(unittest.TestCase):
+    def setUp(self):
+        self.records = wineperf.parse_log(canned("poll.log").splitlines())
+
+    def test_window_thread_is_the_one_that_polls(self):
+        self.assertEqual(wineperf.poll_thread(self.records), "10")
+
+    def test_each_change_is_timed_to_the_next_tick_by_time_stamp_not_file_order(self):
+        latencies = wineperf.report_latencies(self.records)
+        self.assertEqual([(l["n"], l["latency_us"], l["mode_latency_us"]) for l in latencies],
+                         [(1, 6000, 6003), (4, 5000, 5002), (5, 9999, 3)])
+
+    def test_a_change_after_the_last_tick_is_not_counted(self):
+        self.assertNotIn(9, [l["n"] for l in wineperf.report_latencies(self.records)])
+
+    def test_tick_intervals(self):
+        ticks = wineperf.call_times(self.records, "TpIsDisabled", "10")
+        self.assertEqual(wineperf.intervals(ticks), [10000] * 4)
+
+
+class Statistics(unittest.TestCase):
+    def test_nearest_rank_percentiles(self):
+        values = list(range(1, 201))  # 1..200
+        self.assertEqual(wineperf.percentile(values, 0.5), 100)
+        self.assertEqual(wineperf.percentile(values, 0.99), 198)
+        self.assertEqual(wineperf.percentile(values, 1.0), 200)
+        self.assertEqual(wineperf.percentile([7], 0.99), 7)
+        self.assertIsNone(wineperf.percentile([], 0.5))
+
+    def test_summary_of_unordered_values(self):
+        summary = wineperf.summarize([30, 10, 20])
+        self.assertEqual((summary["min"], summary["median"], summary["max"], summary["mean"]), (10, 20, 30, 20))
+        self.assertEqual(wineperf.summarize([]), {"count": 0})
+
+
+class Scenario(unittest.TestCase):
+    def test_same_seed_same_file_and_every_report_changes_the_icon(self):
+        text = wineperf.make_scenario(250, seed=7, min_wait_ms=7, max_wait_ms=37)
+        self.assertEqual(text, wineperf.make_scenario(250, seed=7, min_wait_ms=7, max_wait_ms=37))
+        self.assertNotEqual(text, wineperf.make_scenario(250, seed=8, min_wait_ms=7, max_wait_ms=37))
+
+        lines = text.splitlines()
+        statuses = [line.split() for line in lines if line.startswith("status ")]
+        waits = [int(line.split()[1]) for line in lines[3:] if line.startswith("wait ")]
+        self.assertEqual(len(statuses), 250)
+        self.assertTrue(all(7 <= wait <= 37 for wait in waits))
+        self.assertGreater(len(set(waits)), 20)  # spread, not a fixed period
+        self.assertEqual(lines[-1], "mark end")
+
+        # Fed through the program's rules as delivered records, every report changes the icon.
+        records = []
+        for n, (_, flags, fingers, contact) in enumerate(statuses, 1):
+            data = bytes([3, 1, 0, 0] + [0] * 8 + [int(flags), int(fingers), int(contact)])
+            records.append({"t": n, "event": "deliver", "n": str(n), "type": "259", "bytes": data.hex()})
+        self.assertEqual(len(wineperf.changing_deliveries(records)), 250)
+
+
+class ProcFiles(unittest.TestCase):
+    def test_stat_fields(self):
+        stat = wineperf.parse_proc_stat(canned("proc_stat_program.txt"))
+        self.assertEqual((stat["name"], stat["utime"], stat["stime"], stat["threads"]), ("QuibTPCenter.ex", 123, 45, 4))
+
+    def test_stat_with_blanks_and_parentheses_in_the_name(self):
+        stat = wineperf.parse_proc_stat(canned("proc_stat_odd.txt"))
+        self.assertEqual((stat["name"], stat["utime"], stat["stime"], stat["threads"]), ("odd (name) here", 7, 3, 1))
+
+    def test_status_values(self):
+        text = canned("proc_status.txt")
+        self.assertEqual(wineperf.parse_proc_status_number(text, "VmHWM"), 26640)
+        self.assertEqual(wineperf.parse_proc_status_number(text, "VmRSS"), 26001)
+        self.assertEqual(wineperf.parse_proc_status_number(text, "voluntary_ctxt_switches"), 2420)
+        self.assertIsNone(wineperf.parse_proc_status_number(text, "VmSwap"))
+
+
+class HelperOutput(unittest.TestCase):
+    def test_meter_line_with_a_title_with_blanks(self):
+        items = wineperf.parse_meter_line(
+            "title=QUIB TOUCH PAD CENTER pid=288 user_100ns=1562500 kernel_100ns=312500 "
+            "peak_working_set=9064448 working_set=8847360 ok=1\r\n")
+        self.assertEqual(items["title"], "QUIB TOUCH PAD CENTER")
+        self.assertEqual((items["pid"], items["user_100ns"], items["kernel_100ns"]), (288, 1562500, 312500))
+        self.assertEqual((items["peak_working_set"], items["ok"]), (9064448, 1))
+
+    def test_meter_failure_line(self):
+        items = wineperf.parse_meter_line("title=NOBODY HERE ok=0 failed=FindWindowExW")
+        self.assertEqual((items["title"], items["ok"], items["failed"]), ("NOBODY HERE", 0, "FindWindowExW"))
+
+    def test_imports_by_name_and_by_ordinal(self):
+        imports = wineperf.parse_imports(canned("objdump.txt"))
+        self.assertEqual(imports, [
+            {"dll": "KERNEL32.dll", "entries": 2, "by_ordinal": 0},
+            {"dll": "QuibTPApi.dll", "entries": 3, "by_ordinal": 3},
+        ])
+
+    def test_section_sizes(self):
+        sections = wineperf.parse_sections(canned("sections.txt"))
+        self.assertEqual(sections[".text"], 0x1958)
+        self.assertEqual(sections[".rdata"], 0x980)
+        self.assertNotIn("CONTENTS,", sections)
+        self.assertEqual(len(sections), 10)
+
+
+def window(program, reference, seconds=10.0, order="reference first"):
+    """One measuring window as perf_wine.py records it, with the figures that matter here."""
+    def process(run):
+        return {"run_s": run, "cpu_s": run, "user_s": run / 2, "system_s": run / 2, "windows_cpu_s": run,
+                "threads": 1, "hwm_kb": 1024, "rss_kb": 1000,
+                "tasks": {"main": {"run_s": run, "switches": 200 * seconds}}}
+    return {"seconds": seconds, "wineserver_run_s": 0.2, "wineserver_cpu_s": 0.2, "order": order,
+            "processes": {"program": process(program), "reference": process(reference)}}
+
+
+class Page(unittest.TestCase):
+    def test_windows_add_up_per_process_and_thread(self):
+        total = perf_page.combine_windows([window(0.10, 0.12), window(0.30, 0.20)])
+        self.assertAlmostEqual(total["seconds"], 20.0)
+        self.assertAlmostEqual(total["wineserver_run_s"], 0.4)
+        self.assertAlmostEqual(total["processes"]["program"]["run_s"], 0.40)
+        self.assertAlmostEqual(total["processes"]["reference"]["tasks"]["main"]["run_s"], 0.32)
+        self.assertEqual(total["processes"]["program"]["tasks"]["main"]["switches"], 4000)
+
+    def test_a_missing_windows_reading_leaves_the_sum_empty(self):
+        second = window(0.3, 0.2)
+        del second["processes"]["program"]["windows_cpu_s"]
+        total = perf_page.combine_windows([window(0.1, 0.1), second])
+        self.assertIsNone(total["processes"]["program"]["windows_cpu_s"])
+        self.assertAlmostEqual(total["processes"]["reference"]["windows_cpu_s"], 0.3)
+
+    def test_the_comparison_with_two_identical_programs_is_worded_from_the_figures(self):
+        table = [
+            (1.03, 0.95, "no larger than"),
+            (1.08, 0.95, "of the same order as"),
+            (1.20, 0.95, "larger than"),
+        ]
+        for program_ratio, twin_ratio, wording in table:
+            figures = {"order_ratios": {}, "side_median": program_ratio, "twin_median": twin_ratio}
+            sentence = perf_page.order_sentence(figures)
+            self.assertIn("is %s the difference" % wording, sentence, (program_ratio, twin_ratio))
+
+    def test_host_page_is_merged_one_heading_level_down(self):
+        merged = perf_page.demoted(canned("host_page.md"))
+        self.assertNotIn("# Host performance figures", merged)
+        self.assertIn("\n### Instructions per call (callgrind)\n", "\n" + merged + "\n")
+        self.assertIn("#### A sub-heading", merged)
+        self.assertIn("which rewrites `docs/performance-host.md`", merged)
+        self.assertNotIn("this page", merged)
+
+    def test_host_figures_are_read_from_its_table(self):
+        page = canned("host_page.md")
+        self.assertEqual(perf_page.host_quiet_tick(page), "32.0")
+        self.assertEqual(perf_page.host_figures_summary(page),
+                         "callback with a changing report 44.0, quiet poll tick 32.0, poll tick with a redraw 80.0")
+        self.assertIsNone(perf_page.host_quiet_tick("no table here"))
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
