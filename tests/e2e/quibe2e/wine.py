@@ -182,11 +182,13 @@ class Desktop:
 
 
 class Program:
-    """QuibTPCenter.exe on the desktop, started through quibpost so that its exit code comes
-    back, with the simulated library's log, scenario and control pipe."""
+    """QuibTPCenter.exe (or a test build of it, named by exe) on the desktop, started through
+    quibpost so that its exit code comes back, with the simulated library's log, scenario and
+    control pipe."""
 
-    def __init__(self, session, desktop, work_dir, scenario="", name="program"):
+    def __init__(self, session, desktop, work_dir, scenario="", name="program", exe="QuibTPCenter.exe"):
         self.session = session
+        self.exe = exe
         self.desktop = desktop
         self.log_path = os.path.join(work_dir, name + "-calls.log")
         self.scenario_path = os.path.join(work_dir, name + "-scenario.txt")
@@ -207,7 +209,7 @@ class Program:
         self.started_at = time.monotonic()
         self.process = self.session.start(
             [self.session.exe("quibpost.exe"), "--desktop", Desktop.NAME, "run",
-             self.session.exe("QuibTPCenter.exe")], self.output_path, env)
+             self.session.exe(self.exe)], self.output_path, env)
         code, output = self.desktop.quibpost("window", "15000")
         if code != 0:
             raise RuntimeError("the program's window did not appear: " + output.strip())

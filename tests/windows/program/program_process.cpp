@@ -7,11 +7,11 @@
 const wchar_t PROGRAM_CLASS[] = L"RAVIVAVIZIZU";
 const wchar_t PROGRAM_TITLE[] = L"QUIB TOUCH PAD CENTER";
 
-ProgramProcess StartProgram(const std::wstring& arguments, WORD showCommand)
+ProgramProcess StartProgram(const std::wstring& arguments, WORD showCommand, const wchar_t* exe)
 {
     ProgramProcess program;
-    const std::wstring exe = ThisProgramFolder() + L"QuibTPCenter.exe";
-    std::wstring commandLine = L"\"" + exe + L"\"";
+    const std::wstring path = ThisProgramFolder() + exe;
+    std::wstring commandLine = L"\"" + path + L"\"";
     if (!arguments.empty()) {
         commandLine += L" " + arguments;
     }
@@ -19,7 +19,7 @@ ProgramProcess StartProgram(const std::wstring& arguments, WORD showCommand)
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = showCommand;
     PROCESS_INFORMATION info = {};
-    if (CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+    if (CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                        &info)) {
         CloseHandle(info.hThread);
         program.process = info.hProcess;

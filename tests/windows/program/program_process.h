@@ -15,8 +15,10 @@ struct ProgramProcess {
 extern const wchar_t PROGRAM_CLASS[];
 extern const wchar_t PROGRAM_TITLE[];
 
-// Starts the program from the test's own folder with the given arguments and show command.
-ProgramProcess StartProgram(const std::wstring& arguments = L"", WORD showCommand = SW_SHOWNORMAL);
+// Starts the program (or a test build of it, named by exe) from the test's own folder with
+// the given arguments and show command.
+ProgramProcess StartProgram(const std::wstring& arguments = L"", WORD showCommand = SW_SHOWNORMAL,
+                            const wchar_t* exe = L"QuibTPCenter.exe");
 
 // The program's window once it exists, or null after the time limit.
 HWND WaitForProgramWindow(DWORD processId, DWORD timeLimitMs = 10000);

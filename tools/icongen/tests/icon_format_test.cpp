@@ -49,13 +49,13 @@ void ExpectDisjoint(const IconFileData& file)
     EXPECT_LE(end, file.raw.size());
 }
 
-struct AppImageSpec {
+struct AppImageLayout {
     int size;
     int bitCount;
 };
 
-const AppImageSpec APP_IMAGES[] = {{32, 4},  {16, 4},   {48, 8},  {32, 8},  {16, 8},
-                                   {256, 32}, {128, 32}, {48, 32}, {32, 32}, {16, 32}};
+const AppImageLayout APP_IMAGES[] = {{32, 4},  {16, 4},   {48, 8},  {32, 8},  {16, 8},
+                                     {256, 32}, {128, 32}, {48, 32}, {32, 32}, {16, 32}};
 
 const int TRAY_RESOURCES[] = {129, 130, 131, 132, 133, 134, 135, 136, 137, 138,
                               139, 140, 141, 142, 143, 144, 145, 146, 147, 32513};
@@ -68,14 +68,14 @@ TEST(AppIcon, HoldsTheTenImagesInOrder)
     ExpectDisjoint(file);
     for (size_t i = 0; i < file.entries.size(); ++i) {
         const IconEntry& e = file.entries[i];
-        const AppImageSpec& spec = APP_IMAGES[i];
+        const AppImageLayout& expected = APP_IMAGES[i];
         std::string what = "image " + std::to_string(i + 1);
-        EXPECT_EQ(e.width, spec.size) << what;
-        EXPECT_EQ(e.height, spec.size) << what;
+        EXPECT_EQ(e.width, expected.size) << what;
+        EXPECT_EQ(e.height, expected.size) << what;
         EXPECT_EQ(e.reserved, 0) << what;
         EXPECT_EQ(e.field1, 1) << what << ": planes";
-        EXPECT_EQ(e.field2, spec.bitCount) << what;
-        EXPECT_EQ(e.colourCount, spec.bitCount == 4 ? 16 : 0) << what;
+        EXPECT_EQ(e.field2, expected.bitCount) << what;
+        EXPECT_EQ(e.colourCount, expected.bitCount == 4 ? 16 : 0) << what;
     }
 }
 
