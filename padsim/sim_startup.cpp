@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cwchar>
 #include <string>
 
 #include "padsim/log_file.h"
@@ -13,6 +14,9 @@
 #include "padsim/sim_script.h"
 
 namespace {
+
+// Bounds QUIBSIM_DETACH_DELAY_MS, so a mistyped value cannot keep a process alive for long.
+constexpr DWORD MAX_DETACH_DELAY_MS = 5000;
 
 INIT_ONCE StartOnce = INIT_ONCE_STATIC_INIT;
 INIT_ONCE ScenarioOnce = INIT_ONCE_STATIC_INIT;
@@ -90,6 +94,18 @@ BOOL CALLBACK ScenarioOnceCallback(PINIT_ONCE, PVOID, PVOID*)
     return TRUE;
 }
 
+// How long the process's end lingers in the library's detach: QUIBSIM_DETACH_DELAY_MS, decimal
+// milliseconds, held to MAX_DETACH_DELAY_MS; 0 when unset or not a number.
+DWORD DetachDelayFromEnvironment()
+{
+    const std::wstring text = EnvironmentValue(L"QUIBSIM_DETACH_DELAY_MS");
+    if (text.empty() || text.find_first_not_of(L"0123456789") != std::wstring::npos) {
+        return 0;
+    }
+    const unsigned long delay = wcstoul(text.c_str(), nullptr, 10);
+    return delay < MAX_DETACH_DELAY_MS ? static_cast<DWORD>(delay) : MAX_DETACH_DELAY_MS;
+}
+
 }  // namespace
 
 void EnsureStarted()
@@ -115,6 +131,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved)
         // FreeLibrary (possible only before the first call pinned the module) none ran.
         if (reserved != nullptr) {
             FlushLogAtExit();
+            // A library with slow unload work: the process lives on after its windows are
+            // gone, as an installer that waits only for a window sees it.
+            Sleep(DetachDelayFromEnvironment());
         } else {
             FlushLog();
         }
