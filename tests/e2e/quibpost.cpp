@@ -16,10 +16,20 @@
 //   swapbuttons                  swaps the mouse buttons and back (SPI_SETMOUSEBUTTONSWAP),
 //                                which broadcasts WM_SETTINGCHANGE twice
 //   run EXE [ARGS...]            starts EXE on the desktop, waits, exits with its exit code
+//   upgrade MS FILE TARGET       as an installer upgrades the program: "exit MS", then renames
+//                                TARGET to TARGET.old, moves FILE to TARGET and starts it at
+//                                once, as run does; its "started" line says whether the old
+//                                process still ran
 //   hold NAME                    waits until "release NAME"; started as the virtual desktop's
 //                                first program, it keeps the desktop open between programs
 //   release NAME                 ends "hold NAME"
-//   window MS                    waits up to MS ms for the program's window; prints its process
+//   window MS                    waits up to MS ms for the program's window; prints its process,
+//                                how many processes run that process's image file, the file's
+//                                version record and its path: "window pid=N copies=C
+//                                version=a.b.c.d image=PATH"
+//   exit MS                      posts the exit command (WM_COMMAND IDM_EXIT) and waits up to MS
+//                                ms for the window to go; prints "gone pid=N running=R", R being
+//                                1 while the process outlives its window
 //   configurator                 prints "count=N iconic=I" for the configurator's dialogs
 //   minimize-configurator        minimises every configurator dialog
 //   close-configurator           closes every configurator dialog
@@ -31,6 +41,7 @@
 // Exit codes: 0 done; 2 the window was not found or the call failed; 3 bad usage;
 // for run, the started program's exit code.
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <atomic>
 #include <climits>
@@ -48,6 +59,7 @@ const wchar_t PROGRAM_TITLE[] = L"QUIB TOUCH PAD CENTER";
 const wchar_t CONFIGURATOR_CLASS[] = L"#32770";
 const wchar_t CONFIGURATOR_TITLE[] = L"QUIB Touch Pad";
 constexpr UINT_PTR IDT_LINK = 101;
+constexpr WPARAM IDM_EXIT = 105;
 
 constexpr DWORD SEND_TIMEOUT_MS = 5000;
 constexpr int FLOOD_BATCH = 100;
@@ -57,8 +69,8 @@ constexpr int FLOOD_THREADS = 2;
 int Usage()
 {
     fwprintf(stderr, L"usage: quibpost [--desktop NAME] post|send MSG [WPARAM [LPARAM]]\n"
-                     L"       quibpost [--desktop NAME] linkheld MS COMMAND... | swapbuttons | window MS\n"
-                     L"       quibpost [--desktop NAME] run EXE [ARGS...]\n"
+                     L"       quibpost [--desktop NAME] linkheld MS COMMAND... | swapbuttons | window MS | exit MS\n"
+                     L"       quibpost [--desktop NAME] run EXE [ARGS...] | upgrade MS FILE TARGET\n"
                      L"       quibpost hold NAME | release NAME\n"
                      L"       quibpost [--desktop NAME] configurator | minimize-configurator |"
                      L" close-configurator\n");
@@ -151,8 +163,42 @@ std::wstring CommandLineOf(int count, wchar_t** words)
     return commandLine;
 }
 
+bool StillRuns(HANDLE process)
+{
+    return WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+}
+
+// Posts the exit command and waits up to limitMs for the window to go, as an installer does.
+// The program's process, opened before the post so that the caller can tell whether it
+// outlives its window; nullptr when there was no window or it stayed.
+HANDLE ExitProgram(DWORD limitMs, DWORD* processId)
+{
+    HWND window = ProgramWindow();
+    if (window == nullptr) {
+        fwprintf(stderr, L"quibpost: the program's window was not found\n");
+        return nullptr;
+    }
+    GetWindowThreadProcessId(window, processId);
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, *processId);
+    if (process == nullptr) {
+        return nullptr;
+    }
+    PostMessageW(window, WM_COMMAND, IDM_EXIT, 0);
+    const ULONGLONG deadline = GetTickCount64() + limitMs;
+    while (IsWindow(window) && GetTickCount64() < deadline) {
+        Sleep(5);
+    }
+    if (IsWindow(window)) {
+        fwprintf(stderr, L"quibpost: the program's window stayed\n");
+        CloseHandle(process);
+        return nullptr;
+    }
+    return process;
+}
+
 // Starts a program and waits for it; its exit code, or EXIT_FAILED when it did not start.
-DWORD RunAndWait(const wchar_t* desktop, int count, wchar_t** words, bool announce)
+// With a previous process, the announcement says whether that one still ran at the start.
+DWORD RunAndWait(const wchar_t* desktop, int count, wchar_t** words, bool announce, HANDLE previous = nullptr)
 {
     std::wstring commandLine = CommandLineOf(count, words);
     std::wstring desktopName = desktop != nullptr ? desktop : L"";
@@ -165,7 +211,11 @@ DWORD RunAndWait(const wchar_t* desktop, int count, wchar_t** words, bool announ
         return EXIT_FAILED;
     }
     if (announce) {
-        wprintf(L"started pid=%lu\n", process.dwProcessId);
+        wprintf(L"started pid=%lu", process.dwProcessId);
+        if (previous != nullptr) {
+            wprintf(L" previous=%ls", StillRuns(previous) ? L"running" : L"ended");
+        }
+        wprintf(L"\n");
         fflush(stdout);
     }
     CloseHandle(process.hThread);
@@ -255,6 +305,87 @@ int Run(const wchar_t* desktop, int count, wchar_t** words)
     return static_cast<int>(code);
 }
 
+std::wstring ImagePath(DWORD processId)
+{
+    wchar_t path[MAX_PATH] = {};
+    DWORD size = MAX_PATH;
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+    if (process == nullptr) {
+        return std::wstring();
+    }
+    const BOOL got = QueryFullProcessImageNameW(process, 0, path, &size);
+    CloseHandle(process);
+    return got ? std::wstring(path, size) : std::wstring();
+}
+
+// Processes started from the same file: a copy that ended at once is not among them.
+int CopiesOf(const std::wstring& image)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) {
+        return -1;
+    }
+    int copies = 0;
+    PROCESSENTRY32W entry = {sizeof entry};
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+        copies += !image.empty() && _wcsicmp(ImagePath(entry.th32ProcessID).c_str(), image.c_str()) == 0 ? 1 : 0;
+    }
+    CloseHandle(snapshot);
+    return copies;
+}
+
+// The file version of the version record, "a.b.c.d", or "none".
+std::wstring FileVersion(const std::wstring& path)
+{
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    std::vector<BYTE> data(size);
+    VS_FIXEDFILEINFO* info = nullptr;
+    UINT length = 0;
+    if (size == 0 || !GetFileVersionInfoW(path.c_str(), 0, size, data.data()) ||
+        !VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &length) || length < sizeof *info) {
+        return L"none";
+    }
+    wchar_t text[64];
+    swprintf(text, 64, L"%u.%u.%u.%u", HIWORD(info->dwFileVersionMS), LOWORD(info->dwFileVersionMS),
+             HIWORD(info->dwFileVersionLS), LOWORD(info->dwFileVersionLS));
+    return text;
+}
+
+int Exit(DWORD limitMs)
+{
+    DWORD processId = 0;
+    HANDLE process = ExitProgram(limitMs, &processId);
+    if (process == nullptr) {
+        return EXIT_FAILED;
+    }
+    wprintf(L"gone pid=%lu running=%d\n", processId, StillRuns(process) ? 1 : 0);
+    CloseHandle(process);
+    return EXIT_DONE;
+}
+
+// The installer's upgrade: the old copy told to exit, its file replaced the moment its window
+// is gone, and the new file started at once.
+int Upgrade(const wchar_t* desktop, DWORD limitMs, const wchar_t* file, wchar_t* target)
+{
+    DWORD processId = 0;
+    HANDLE previous = ExitProgram(limitMs, &processId);
+    if (previous == nullptr) {
+        return EXIT_FAILED;
+    }
+    // A running program's file cannot be replaced or deleted, but it can be renamed.
+    const std::wstring aside = std::wstring(target) + L".old";
+    if (!MoveFileExW(target, aside.c_str(), MOVEFILE_REPLACE_EXISTING) || !MoveFileExW(file, target, 0)) {
+        fwprintf(stderr, L"quibpost: cannot replace %ls (error %lu)\n", target, GetLastError());
+        CloseHandle(previous);
+        return EXIT_FAILED;
+    }
+    const DWORD code = RunAndWait(desktop, 1, &target, true, previous);
+    CloseHandle(previous);
+    wprintf(L"exit code=%lu\n", code);
+    return static_cast<int>(code);
+}
+
 int WaitForWindow(DWORD limitMs)
 {
     const ULONGLONG deadline = GetTickCount64() + limitMs;
@@ -263,7 +394,9 @@ int WaitForWindow(DWORD limitMs)
         if (window != nullptr) {
             DWORD processId = 0;
             GetWindowThreadProcessId(window, &processId);
-            wprintf(L"window pid=%lu\n", processId);
+            const std::wstring image = ImagePath(processId);
+            wprintf(L"window pid=%lu copies=%d version=%ls image=%ls\n", processId, CopiesOf(image),
+                    FileVersion(image).c_str(), image.c_str());
             return EXIT_DONE;
         }
         if (GetTickCount64() >= deadline) {
@@ -362,8 +495,16 @@ int wmain(int argc, wchar_t** argv)
         const unsigned long ms = ParseMs(words[0], &ok);
         return ok ? WaitForWindow(ms) : Usage();
     }
+    if (command == L"exit" && count == 1) {
+        const unsigned long ms = ParseMs(words[0], &ok);
+        return ok ? Exit(ms) : Usage();
+    }
     if (command == L"swapbuttons" && count == 0) {
         return SwapButtons();
+    }
+    if (command == L"upgrade" && count == 3) {
+        const unsigned long ms = ParseMs(words[0], &ok);
+        return ok ? Upgrade(desktop, ms, words[1], words[2]) : Usage();
     }
     if (command == L"run") {
         return Run(desktop, count, words);
