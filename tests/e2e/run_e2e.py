@@ -6,8 +6,9 @@ desktop with a taskbar, with the simulated touchpad library beside it.
 
 GROUP is "link" (the link, the poll, reports, session changes, the exit command), "tray"
 (the notification-area picture of each state, tray mode 0, double-clicks, WM_CLOSE), "hostile"
-(a misbehaving library and a flood of reports), "missing" (no configurator installed) or "no140"
-(the test build without one icon). The Wine
+(a misbehaving library and a flood of reports), "missing" (no configurator installed), "no140"
+(the test build without one icon) or "install" (installed under Program Files, upgraded in place,
+started at logon). The Wine
 prefix, wineserver and display are the build's test session (scripts/wine-session); the
 group's files, and the evidence of a failure, go to DIR/e2e-artifacts/GROUP.
 """
@@ -20,13 +21,13 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from quibe2e import hostile_group, icons, link_group, missing_group, no140_group, tray_group  # noqa: E402
+from quibe2e import hostile_group, icons, install_group, link_group, missing_group, no140_group, tray_group  # noqa: E402
 from quibe2e.report import Checker  # noqa: E402
 from quibe2e.tray import TrayWatch  # noqa: E402
 from quibe2e.wine import Desktop, WineSession  # noqa: E402
 
 GROUPS = {"link": link_group.run, "tray": tray_group.run, "hostile": hostile_group.run,
-          "missing": missing_group.run, "no140": no140_group.run}
+          "missing": missing_group.run, "no140": no140_group.run, "install": install_group.run}
 
 
 class Context:
