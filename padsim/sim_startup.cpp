@@ -17,6 +17,23 @@ namespace {
 INIT_ONCE StartOnce = INIT_ONCE_STATIC_INIT;
 INIT_ONCE ScenarioOnce = INIT_ONCE_STATIC_INIT;
 std::atomic<bool> Started{false};
+DWORD DetachDelayMs = 0;
+constexpr DWORD SIM_MAX_DETACH_DELAY_MS = 5000;
+
+// How long the process's detach lingers, as a slow maker's library may: digits only, at
+// most SIM_MAX_DETACH_DELAY_MS; anything else means no delay.
+DWORD DetachDelayFromEnvironment()
+{
+    const std::wstring text = EnvironmentValue(L"QUIBSIM_DETACH_DELAY_MS");
+    DWORD delay = 0;
+    for (wchar_t digit : text) {
+        if (digit < L'0' || digit > L'9' || text.size() > 5) {
+            return 0;
+        }
+        delay = delay * 10 + static_cast<DWORD>(digit - L'0');
+    }
+    return delay < SIM_MAX_DETACH_DELAY_MS ? delay : SIM_MAX_DETACH_DELAY_MS;
+}
 
 // The threads run this module's code until the process ends, so it must never be unloaded
 // under them, whatever FreeLibrary calls the host makes.
@@ -109,12 +126,15 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved)
 {
     if (reason == DLL_PROCESS_ATTACH) {
         InitLog();
+        DetachDelayMs = DetachDelayFromEnvironment();
     } else if (reason == DLL_PROCESS_DETACH) {
         LogEvent(EVENT_UNLOAD, 0, 0, 0);
         // At process exit the other threads are gone and nothing may be waited for; after a
         // FreeLibrary (possible only before the first call pinned the module) none ran.
         if (reserved != nullptr) {
             FlushLogAtExit();
+            // The gap between the window's end and the process's, which a restart must survive.
+            Sleep(DetachDelayMs);
         } else {
             FlushLog();
         }
