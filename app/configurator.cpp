@@ -15,11 +15,6 @@ const wchar_t PATH_FORMAT[] = L"%sDuVOViraro\\x64\\QuibTPConfigure64.exe";
 const wchar_t DIALOG_CLASS[] = L"#32770";
 const wchar_t DIALOG_TITLE[] = L"QUIB Touch Pad";
 
-// The value may fill all 520 bytes without a terminating zero; the extra unit keeps room
-// for the zero that ends the text in any case.
-constexpr DWORD INSTALL_DIR_BYTES = 520;
-constexpr size_t INSTALL_DIR_UNITS = INSTALL_DIR_BYTES / sizeof(wchar_t);
-
 }  // namespace
 
 void ResolveConfiguratorPath()
@@ -28,6 +23,7 @@ void ResolveConfiguratorPath()
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, INSTALL_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS) {
         return;
     }
+    // One unit more than the query may fill, for the zero that ends the text in any case.
     wchar_t installDir[INSTALL_DIR_UNITS + 1];
     DWORD type = 0;
     DWORD size = INSTALL_DIR_BYTES;
@@ -35,7 +31,7 @@ void ResolveConfiguratorPath()
     if (RegQueryValueExW(key, INSTALL_VALUE, nullptr, &type, reinterpret_cast<BYTE*>(installDir), &size) ==
         ERROR_SUCCESS) {
         // Only the bytes the query returned are text, up to their first zero.
-        installDir[RegistryTextLength(installDir, size, INSTALL_DIR_UNITS)] = L'\0';
+        TerminateInstallDir(installDir, size);
         wsprintfW(ConfiguratorPath, PATH_FORMAT, installDir);
     }
     OutputDebugStringW(ConfiguratorPath);

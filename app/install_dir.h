@@ -21,3 +21,21 @@ size_t RegistryTextLength(const Unit* text, uint32_t bytes, size_t capacity)
     }
     return length;
 }
+
+// The install directory is queried with at most this many bytes: 260 units, the zero
+// included, when the value carries one.
+constexpr uint32_t INSTALL_DIR_BYTES = 520;
+constexpr size_t INSTALL_DIR_UNITS = INSTALL_DIR_BYTES / 2;
+
+// Ends the text that the query left in `text`, having returned `bytes` bytes: at its first
+// zero, or after its last whole unit. A value of the full 520 bytes without a zero fills
+// every unit the query may write, so the buffer needs one unit more; a smaller buffer does
+// not compile.
+template <typename Unit, size_t Units>
+size_t TerminateInstallDir(Unit (&text)[Units], uint32_t bytes)
+{
+    static_assert(Units >= INSTALL_DIR_UNITS + 1, "room for the query's units and the terminating zero");
+    const size_t length = RegistryTextLength(text, bytes, INSTALL_DIR_UNITS);
+    text[length] = 0;
+    return length;
+}

@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include "app/configurator.h"
+#include "app/desktop_instance.h"
 #include "link/poll_cycle.h"
 #include "res/resource.h"
 #include "tray/icon_set.h"
@@ -10,9 +11,12 @@ UINT TaskbarCreatedMessage = 0;
 
 namespace {
 
+// The claim goes with the window: an installer that waits for the window to go may start
+// the next copy at once, while this process is still unloading its libraries.
 void OnDestroy()
 {
     ReleaseIconSet();
+    ReleaseDesktopInstance();
     PostQuitMessage(0);
 }
 

@@ -3,6 +3,7 @@
 #include <wtsapi32.h>
 
 #include "app/configurator.h"
+#include "app/desktop_instance.h"
 #include "app/main_window.h"
 #include "link/poll_cycle.h"
 #include "res/resource.h"
@@ -12,18 +13,13 @@ namespace {
 
 // The hidden window's title, and the marker that the single-instance test looks for.
 const wchar_t WINDOW_TITLE[] = L"QUIB TOUCH PAD CENTER";
-// Held for the whole run: two copies started at the same moment can both pass the title
-// test before either has a window, but only one can create this.
-const wchar_t INSTANCE_MUTEX[] = L"Local\\QuibTouchPadCenter.Instance";
 constexpr int CLASS_NAME_CHARS = 100;
 
+// The title on this desktop first; then the desktop's lock, which only one of two copies
+// started at the same moment can claim before either has its window.
 bool AnotherCopyRuns()
 {
-    if (FindWindowExW(nullptr, nullptr, nullptr, WINDOW_TITLE) != nullptr) {
-        return true;
-    }
-    HANDLE mutex = CreateMutexW(nullptr, FALSE, INSTANCE_MUTEX);
-    return mutex != nullptr && GetLastError() == ERROR_ALREADY_EXISTS;
+    return FindWindowExW(nullptr, nullptr, nullptr, WINDOW_TITLE) != nullptr || !ClaimDesktopInstance();
 }
 
 void RegisterMainWindowClass(HINSTANCE instance, const wchar_t* className)

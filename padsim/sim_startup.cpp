@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <atomic>
-#include <cwchar>
 #include <string>
 
 #include "padsim/log_file.h"
@@ -15,12 +14,26 @@
 
 namespace {
 
-// Bounds QUIBSIM_DETACH_DELAY_MS, so a mistyped value cannot keep a process alive for long.
-constexpr DWORD MAX_DETACH_DELAY_MS = 5000;
-
 INIT_ONCE StartOnce = INIT_ONCE_STATIC_INIT;
 INIT_ONCE ScenarioOnce = INIT_ONCE_STATIC_INIT;
 std::atomic<bool> Started{false};
+DWORD DetachDelayMs = 0;
+constexpr DWORD SIM_MAX_DETACH_DELAY_MS = 5000;
+
+// How long the process's detach lingers, as a slow maker's library may: digits only, at
+// most SIM_MAX_DETACH_DELAY_MS; anything else means no delay.
+DWORD DetachDelayFromEnvironment()
+{
+    const std::wstring text = EnvironmentValue(L"QUIBSIM_DETACH_DELAY_MS");
+    DWORD delay = 0;
+    for (wchar_t digit : text) {
+        if (digit < L'0' || digit > L'9' || text.size() > 5) {
+            return 0;
+        }
+        delay = delay * 10 + static_cast<DWORD>(digit - L'0');
+    }
+    return delay < SIM_MAX_DETACH_DELAY_MS ? delay : SIM_MAX_DETACH_DELAY_MS;
+}
 
 // The threads run this module's code until the process ends, so it must never be unloaded
 // under them, whatever FreeLibrary calls the host makes.
@@ -94,18 +107,6 @@ BOOL CALLBACK ScenarioOnceCallback(PINIT_ONCE, PVOID, PVOID*)
     return TRUE;
 }
 
-// How long the process's end lingers in the library's detach: QUIBSIM_DETACH_DELAY_MS, decimal
-// milliseconds, held to MAX_DETACH_DELAY_MS; 0 when unset or not a number.
-DWORD DetachDelayFromEnvironment()
-{
-    const std::wstring text = EnvironmentValue(L"QUIBSIM_DETACH_DELAY_MS");
-    if (text.empty() || text.find_first_not_of(L"0123456789") != std::wstring::npos) {
-        return 0;
-    }
-    const unsigned long delay = wcstoul(text.c_str(), nullptr, 10);
-    return delay < MAX_DETACH_DELAY_MS ? static_cast<DWORD>(delay) : MAX_DETACH_DELAY_MS;
-}
-
 }  // namespace
 
 void EnsureStarted()
@@ -125,15 +126,15 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved)
 {
     if (reason == DLL_PROCESS_ATTACH) {
         InitLog();
+        DetachDelayMs = DetachDelayFromEnvironment();
     } else if (reason == DLL_PROCESS_DETACH) {
         LogEvent(EVENT_UNLOAD, 0, 0, 0);
         // At process exit the other threads are gone and nothing may be waited for; after a
         // FreeLibrary (possible only before the first call pinned the module) none ran.
         if (reserved != nullptr) {
             FlushLogAtExit();
-            // A library with slow unload work: the process lives on after its windows are
-            // gone, as an installer that waits only for a window sees it.
-            Sleep(DetachDelayFromEnvironment());
+            // The gap between the window's end and the process's, which a restart must survive.
+            Sleep(DetachDelayMs);
         } else {
             FlushLog();
         }

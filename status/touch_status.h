@@ -8,10 +8,13 @@
 // on a thread of its own while the poll tick reads the same fields on the window thread, so
 // each field is a lock-free atomic: no lock, no wait, no allocation on either side.
 //
-// The hand-over: a writer stores a field first and then sets refreshPending with release
-// order (AnnounceRefresh); the poll tick takes and clears refreshPending in one acquire
-// exchange (TakeRefreshPending) before it reads the fields. A value announced before the
-// take is therefore seen by the redraw, and a flag set after the take survives it.
+// The hand-over: a writer stores a field first and then sets refreshPending with a release
+// read-modify-write (AnnounceRefresh); the poll tick takes and clears refreshPending in one
+// acquire exchange (TakeRefreshPending) before it reads the fields. A value announced before
+// the take is therefore seen by the redraw, and a flag set after the take survives it.
+// Both threads announce, so every write of the flag is a read-modify-write: a plain store by
+// one thread would end the release sequence of the other's announcement, and the take could
+// then read the flag without seeing the field stored before it.
 struct TOUCHSTATUS {
     std::atomic<int32_t> linked{0};            // 1 while the library link stands
     std::atomic<int32_t> touchpadDisabled{0};  // 1 while the library reports the pad disabled
@@ -30,10 +33,11 @@ static_assert(sizeof(std::atomic<int32_t>) == 4, "status fields are single 32-bi
 
 extern TOUCHSTATUS TouchStatus;
 
-// Publishes every field stored before it to the next TakeRefreshPending.
+// Publishes every field stored before it to the next TakeRefreshPending. An exchange, not a
+// store, so that it continues every release sequence on the flag rather than ending one.
 inline void AnnounceRefresh(TOUCHSTATUS& status)
 {
-    status.refreshPending.store(1, std::memory_order_release);
+    status.refreshPending.exchange(1, std::memory_order_release);
 }
 
 // Returns the flag's value and clears it in the same step, so a refresh announced while the

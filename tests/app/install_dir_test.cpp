@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "app/install_dir.h"
 
 namespace {
@@ -34,6 +36,36 @@ TEST(RegistryTextLengthTest, FullBufferWithoutTerminatorIsWhole)
         unit = u'x';
     }
     EXPECT_EQ(RegistryTextLength(data, 520, 260), 260u);
+}
+
+// The query may fill the buffer's 260 units without a zero: the text is then all of them,
+// and the zero goes in the one unit kept for it (AddressSanitizer watches the edge).
+TEST(TerminateInstallDirTest, EndsTheTextInsideTheBuffer)
+{
+    const struct {
+        const char* name;
+        uint32_t bytes;
+        size_t zeroAt;  // 0 for none
+        size_t length;
+    } cases[] = {
+        {"all 520 bytes, no zero", INSTALL_DIR_BYTES, 0, 260},
+        {"a byte count past the buffer", 0xFFFFFFFFu, 0, 260},
+        {"an odd byte count", 11, 0, 5},
+        {"a zero inside the data", INSTALL_DIR_BYTES, 7, 7},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto buffer = std::make_unique<char16_t[][INSTALL_DIR_UNITS + 1]>(1);
+        char16_t(&text)[INSTALL_DIR_UNITS + 1] = buffer[0];
+        for (char16_t& unit : text) {
+            unit = u'x';
+        }
+        if (c.zeroAt != 0) {
+            text[c.zeroAt] = 0;
+        }
+        EXPECT_EQ(TerminateInstallDir(text, c.bytes), c.length);
+        EXPECT_EQ(text[c.length], 0);
+    }
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // Builds the configurator's path from arbitrary registry data the way start-up does: the
-// value is queried into a buffer of 261 units (520 bytes asked for), its text is cut at
-// RegistryTextLength and terminated, and the path is formatted into 520 units. Checks that
+// value is queried into a buffer of 261 units (520 bytes asked for), its text is cut and
+// terminated by TerminateInstallDir, and the path is formatted into 520 units. Checks that
 // the text is exactly the returned data up to its first zero, that the path is terminated
 // and fits, and (through the sanitizer and exactly sized heap copies) that nothing is read
 // past the returned bytes or the buffer.
@@ -20,8 +20,6 @@
 
 namespace {
 
-constexpr uint32_t INSTALL_DIR_BYTES = 520;
-constexpr size_t INSTALL_DIR_UNITS = INSTALL_DIR_BYTES / 2;
 constexpr size_t CONFIGURATOR_PATH_UNITS = 520;
 constexpr size_t HEADER_SIZE = 5;
 constexpr char16_t PATH_SUFFIX[] = u"DuVOViraro\\x64\\QuibTPConfigure64.exe";
@@ -81,22 +79,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size)
     }
     const uint32_t returnedBytes = header[0] & 1 ? LittleEndian32(header + 1) : static_cast<uint32_t>(dataSize);
 
-    // The program's buffer: whatever the stack held, then the data the query wrote.
-    const std::unique_ptr<char16_t[]> installDir(new char16_t[INSTALL_DIR_UNITS + 1]);
-    std::memset(installDir.get(), 0xA5, (INSTALL_DIR_UNITS + 1) * sizeof(char16_t));
-    std::memcpy(installDir.get(), data, dataSize);
-    const std::u16string expected = ExpectedText(installDir.get(), returnedBytes);
+    // The program's buffer, exactly as large on the heap: whatever the stack held, then the
+    // data the query wrote.
+    const std::unique_ptr<char16_t[][INSTALL_DIR_UNITS + 1]> buffer(new char16_t[1][INSTALL_DIR_UNITS + 1]);
+    char16_t(&installDir)[INSTALL_DIR_UNITS + 1] = buffer[0];
+    std::memset(installDir, 0xA5, sizeof installDir);
+    std::memcpy(installDir, data, dataSize);
+    const std::u16string expected = ExpectedText(installDir, returnedBytes);
 
-    const size_t length = RegistryTextLength(installDir.get(), returnedBytes, INSTALL_DIR_UNITS);
+    const size_t length = TerminateInstallDir(installDir, returnedBytes);
     FUZZ_CHECK(length <= INSTALL_DIR_UNITS);
     FUZZ_CHECK(length == expected.size());
-    installDir[length] = 0;
+    FUZZ_CHECK(installDir[length] == 0);
     if (returnedBytes <= dataSize) {
         CheckReadsStayInReturnedBytes(data, returnedBytes, length);
     }
 
     const std::unique_ptr<char16_t[]> path(new char16_t[CONFIGURATOR_PATH_UNITS]());
-    FormatConfiguratorPath(path.get(), installDir.get());
+    FormatConfiguratorPath(path.get(), installDir);
     const std::u16string built(path.get(), CONFIGURATOR_PATH_UNITS);
     const size_t end = built.find(u'\0');
     FUZZ_CHECK(end != std::u16string::npos);

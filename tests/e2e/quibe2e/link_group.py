@@ -4,12 +4,14 @@ mouse-button swap, console disconnect and connect, and the exit command."""
 
 import time
 
-from quibe2e import calllog, waits
+from quibe2e import calllog, relay, waits
 from quibe2e.calllog import calls, events
 from quibe2e.wine import (IDM_EXIT, WM_COMMAND, WM_WTSSESSION_CHANGE, WTS_CONSOLE_CONNECT,
                           WTS_CONSOLE_DISCONNECT, Program)
 
 POLL_CALLS = ("TpIsDisabled", "TpGetTrayMode")
+START_ENTRIES = ("wtsapi32.WTSRegisterSessionNotification", "user32.SetTimer")
+NOTIFY_FOR_THIS_SESSION = 0
 
 
 def accepted(entries):
@@ -35,6 +37,20 @@ def check_link(ctx, program):
               "gaps %s ms" % periods)
     ok, shown = ctx.tray.wait_for("idle", timeout=10)
     ctx.check(ok, "the icon appears after the link and shows the idle pad", "shows %s" % shown)
+
+
+def check_start_calls(ctx, program):
+    """Wine never sends session changes, so only the trace shows the registration for them."""
+    found = relay.read(program.output_path)
+    thread, window = relay.window_thread(found)
+    ctx.check(window is not None, "the window thread starts the link timer", "traced %s" % found[:6])
+    ours = [c for c in found if c.thread == thread]
+    timers = [c.args for c in ours if c.name == "user32.SetTimer"]
+    ctx.check(timers[:1] == [[window, 101, 1500, 0]], "the link timer runs every 1500 ms, without a callback",
+              "SetTimer calls %s" % timers)
+    registrations = [c.args for c in ours if c.name == "wtsapi32.WTSRegisterSessionNotification"]
+    ctx.check(registrations == [[window, NOTIFY_FOR_THIS_SESSION]],
+              "the window is registered once for its own session's changes", "calls %s" % registrations)
 
 
 def check_poll(ctx, program):
@@ -195,9 +211,15 @@ def check_exit_command(ctx, program):
 
 
 def run(ctx):
-    program = Program(ctx.session, ctx.desktop, ctx.work_dir, scenario="refuse 2\n", name="link")
-    ctx.track(program)
-    program.start()
+    relay.include(ctx.session, START_ENTRIES)
+    try:
+        program = Program(ctx.session, ctx.desktop, ctx.work_dir, scenario="refuse 2\n", name="link",
+                          debug=relay.WINEDEBUG)
+        ctx.track(program)
+        program.start()
+    finally:
+        relay.untrace(ctx.session)
+    check_start_calls(ctx, program)
     check_link(ctx, program)
     check_poll(ctx, program)
     check_quiet_stretch(ctx, program)

@@ -6,12 +6,22 @@ import os
 import subprocess
 import time
 
-from quibe2e import calllog, waits
+from quibe2e import calllog, relay, waits
 from quibe2e.calllog import calls, events
 from quibe2e.icons import CONTACT_BYTES, finger_slot
 from quibe2e.wine import WM_CLOSE, Program
 
 CONFIGURATOR_DIR = "C:\\QuibE2E\\"
+# The window thread's steps in raising the configurator, and the link timer that names the
+# thread (GetCurrentThreadId is left out: the runtime calls it everywhere).
+RAISE_ENTRIES = ("user32.SetTimer", "user32.GetForegroundWindow", "user32.GetWindowThreadProcessId",
+                 "user32.AttachThreadInput", "user32.ShowWindow", "user32.SetWindowPos", "user32.SetForegroundWindow")
+RAISE_STEPS = ["GetForegroundWindow", "GetWindowThreadProcessId", "AttachThreadInput", "ShowWindow",
+               "SetWindowPos", "SetWindowPos", "SetForegroundWindow", "AttachThreadInput"]
+SW_RESTORE = 9
+HWND_TOPMOST = 0xFFFFFFFF  # -1, cut to 32 bits
+HWND_NOTOPMOST = 0xFFFFFFFE
+SWP_NOSIZE_NOMOVE = 3
 
 
 def mirror_states():
@@ -119,12 +129,36 @@ def check_double_clicks(ctx, program):
     restored = waits.until(lambda: configurator_state(ctx) == (1, 0), timeout=10)
     ctx.check(restored, "a second double-click restores the minimised configurator",
               "dialogs %s" % (configurator_state(ctx),))
+    check_raise_steps(ctx, program)
     time.sleep(1.0)
     ctx.check(configurator_starts(program) == 1 and configurator_state(ctx)[0] == 1,
               "the second double-click starts no second configurator",
               "%d starts logged, dialogs %s" % (configurator_starts(program), configurator_state(ctx)))
     ctx.desktop.quibpost("close-configurator")
     waits.until(lambda: configurator_state(ctx)[0] == 0, timeout=5)
+
+
+def check_raise_steps(ctx, program):
+    """Wine hands the foreground over on the restore alone, so the trace shows what the
+    program asked for: the raise, step by step, ending with the foreground and the detach."""
+    found = relay.read(program.output_path)
+    thread, _ = relay.window_thread(found)
+    ours = [c for c in found if c.thread == thread and c.name != "user32.SetTimer"]
+    names = [c.name.split(".")[1] for c in ours]
+    first = max((i for i, name in enumerate(names) if name == "GetForegroundWindow"), default=len(names))
+    steps = ours[first:first + len(RAISE_STEPS)]
+    ctx.check([c.name.split(".")[1] for c in steps] == RAISE_STEPS,
+              "the raise takes its steps in order, the foreground last before the detach", "calls %s" % steps)
+    if len(steps) < len(RAISE_STEPS):
+        return
+    attach, show, topmost, notopmost, foreground, detach = (steps[i].args for i in (2, 3, 4, 5, 6, 7))
+    dialog = show[0]
+    ctx.check(show == [dialog, SW_RESTORE] and foreground == [dialog] and
+              topmost == [dialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE_NOMOVE] and
+              notopmost == [dialog, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOSIZE_NOMOVE],
+              "the dialog is restored, lifted to the top and given the foreground", "calls %s" % steps)
+    ctx.check(attach[2] == 1 and detach == attach[:2] + [0], "the input is attached and detached for the same threads",
+              "attach %s, detach %s" % (attach, detach))
 
 
 def check_close(ctx, program):
@@ -140,9 +174,13 @@ def run(ctx):
     # The program reads the configurator's path once, at start-up.
     install_configurator(ctx)
     try:
-        program = Program(ctx.session, ctx.desktop, ctx.work_dir, name="tray")
-        ctx.track(program)
-        program.start()
+        relay.include(ctx.session, RAISE_ENTRIES)
+        try:
+            program = Program(ctx.session, ctx.desktop, ctx.work_dir, name="tray", debug=relay.WINEDEBUG)
+            ctx.track(program)
+            program.start()
+        finally:
+            relay.untrace(ctx.session)
         ok, shown = ctx.tray.wait_for("idle", timeout=15)
         ctx.check(ok, "the icon appears with the idle picture", "shows %s" % shown)
         if not ok:

@@ -186,8 +186,9 @@ class Program:
     quibpost so that its exit code comes back, with the simulated library's log, scenario and
     control pipe."""
 
-    def __init__(self, session, desktop, work_dir, scenario="", name="program", exe="QuibTPCenter.exe"):
+    def __init__(self, session, desktop, work_dir, scenario="", name="program", exe="QuibTPCenter.exe", debug=None):
         self.session = session
+        self.debug = debug  # WINEDEBUG for the program's run, its output going to output_path
         self.exe = exe
         self.desktop = desktop
         self.log_path = os.path.join(work_dir, name + "-calls.log")
@@ -206,6 +207,8 @@ class Program:
             scenario.write(self.scenario)
         env = dict(self.session.env, QUIBSIM_LOG=windows_path(self.log_path),
                    QUIBSIM_SCENARIO=windows_path(self.scenario_path), QUIBSIM_PIPE=self.pipe)
+        if self.debug:
+            env["WINEDEBUG"] = self.debug
         self.started_at = time.monotonic()
         self.process = self.session.start(
             [self.session.exe("quibpost.exe"), "--desktop", Desktop.NAME, "run",

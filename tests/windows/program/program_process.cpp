@@ -1,13 +1,15 @@
 #include "tests/windows/program/program_process.h"
 
 #include <cstdio>
+#include <string>
 
 #include "tests/windows/support/debug_run.h"
 
 const wchar_t PROGRAM_CLASS[] = L"RAVIVAVIZIZU";
 const wchar_t PROGRAM_TITLE[] = L"QUIB TOUCH PAD CENTER";
 
-ProgramProcess StartProgram(const std::wstring& arguments, WORD showCommand, const wchar_t* exe)
+ProgramProcess StartProgram(const std::wstring& arguments, WORD showCommand, const wchar_t* exe,
+                            const wchar_t* desktop)
 {
     ProgramProcess program;
     const std::wstring path = ThisProgramFolder() + exe;
@@ -18,6 +20,8 @@ ProgramProcess StartProgram(const std::wstring& arguments, WORD showCommand, con
     STARTUPINFOW startup = {sizeof startup};
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = showCommand;
+    std::wstring desktopName = desktop != nullptr ? desktop : L"";
+    startup.lpDesktop = desktop != nullptr ? desktopName.data() : nullptr;
     PROCESS_INFORMATION info = {};
     if (CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                        &info)) {
@@ -112,4 +116,17 @@ int CountLinesWith(const std::vector<std::string>& lines, const std::string& tex
         count += line.find(text) != std::string::npos;
     }
     return count;
+}
+
+bool LinkedInLog(const std::wstring& log, DWORD processId)
+{
+    const std::string process = " pid=" + std::to_string(processId) + " call=TpConnect ";
+    for (const std::string& line : ReadLines(log)) {
+        const std::string accepted = " ret=1";
+        if (line.find(process) != std::string::npos && line.size() > accepted.size() &&
+            line.compare(line.size() - accepted.size(), accepted.size(), accepted) == 0) {
+            return true;
+        }
+    }
+    return false;
 }

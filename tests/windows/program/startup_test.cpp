@@ -1,7 +1,9 @@
 // Start-up and exit of the real program, as a separate process with the simulated library.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <deque>
+#include <string>
 
 #include "res/resource.h"
 #include "tests/windows/program/program_process.h"
@@ -133,6 +135,94 @@ TEST_F(StartupTest, SimultaneousStartsLeaveOneCopy)
     EXPECT_EQ(running, 1);
     EXPECT_EQ(ProgramWindows().size(), 1u);
     PostMessageW(window, WM_COMMAND, IDM_EXIT, 0);
+}
+
+bool WaitForLink(const std::wstring& log, DWORD processId)
+{
+    const ULONGLONG deadline = GetTickCount64() + 8000;
+    while (!LinkedInLog(log, processId)) {
+        if (GetTickCount64() > deadline) {
+            return false;
+        }
+        Sleep(50);
+    }
+    return true;
+}
+
+// The title test sees one desktop, and so does the lock beside it: a copy on another desktop
+// of the same session runs and links, and a second copy there still ends at once.
+TEST_F(StartupTest, EachDesktopRunsItsOwnCopy)
+{
+    HDESK other = CreateDesktopW(L"QuibStartupOther", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+    ASSERT_NE(other, nullptr);
+    ProgramProcess& here = Start();
+    ASSERT_NE(WaitForProgramWindow(here.processId), nullptr);
+    programs.push_back(StartProgram(L"", SW_SHOWNORMAL, L"QuibTPCenter.exe", L"QuibStartupOther"));
+    ProgramProcess& there = programs.back();
+    ASSERT_NE(there.process, nullptr);
+
+    EXPECT_TRUE(WaitForLink(log, there.processId)) << "the copy on the other desktop did not link";
+    EXPECT_TRUE(WaitForLink(log, here.processId));
+    EXPECT_EQ(WaitForSingleObject(there.process, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+
+    programs.push_back(StartProgram(L"", SW_SHOWNORMAL, L"QuibTPCenter.exe", L"QuibStartupOther"));
+    EXPECT_EQ(WaitForExit(programs.back()), 0u);
+    EXPECT_EQ(WaitForSingleObject(there.process, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_EQ(CountLinesWith(ReadLines(log), "pid=" + std::to_string(programs.back().processId) + " "), 0);
+    EndProgram(there);
+    CloseDesktop(other);
+}
+
+// What an installer does: post IDM_EXIT, wait only until the window is gone, start the new
+// copy at once. The library's slow detach keeps the old process alive through the start.
+TEST_F(StartupTest, RestartTheMomentTheWindowIsGoneRuns)
+{
+    SetEnvironmentVariableW(L"QUIBSIM_DETACH_DELAY_MS", L"400");
+    ProgramProcess& old = Start();
+    SetEnvironmentVariableW(L"QUIBSIM_DETACH_DELAY_MS", nullptr);
+    HWND window = WaitForProgramWindow(old.processId);
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(WaitForLink(log, old.processId));
+
+    ASSERT_TRUE(PostMessageW(window, WM_COMMAND, IDM_EXIT, 0));
+    const ULONGLONG deadline = GetTickCount64() + 5000;
+    while (FindWindowExW(nullptr, nullptr, nullptr, PROGRAM_TITLE) != nullptr && GetTickCount64() < deadline) {
+        Sleep(1);
+    }
+    ProgramProcess& next = Start();
+    ASSERT_EQ(WaitForSingleObject(old.process, 0), static_cast<DWORD>(WAIT_TIMEOUT))
+        << "the old process ended before the new start: no gap was tested";
+
+    EXPECT_NE(WaitForProgramWindow(next.processId), nullptr);
+    EXPECT_TRUE(WaitForLink(log, next.processId));
+    EXPECT_EQ(WaitForExit(old), 0u);
+}
+
+// The link timer's period, bounded from both sides by the gaps between refused attempts.
+TEST_F(StartupTest, LinkAttemptsComeALinkPeriodApart)
+{
+    const std::wstring scenario = ThisProgramFolder() + L"startup-refuse.txt";
+    FILE* file = _wfopen(scenario.c_str(), L"wb");
+    ASSERT_NE(file, nullptr);
+    fputs("refuse 2\n", file);
+    fclose(file);
+    SetEnvironmentVariableW(L"QUIBSIM_SCENARIO", scenario.c_str());
+    ProgramProcess& program = Start();
+    SetEnvironmentVariableW(L"QUIBSIM_SCENARIO", nullptr);
+    ASSERT_TRUE(WaitForLink(log, program.processId));
+
+    std::vector<long long> attempts;
+    for (const std::string& line : ReadLines(log)) {
+        if (line.find("call=TpConnect ") != std::string::npos) {
+            attempts.push_back(std::stoll(line.substr(2)));  // t=<microseconds>
+        }
+    }
+    ASSERT_EQ(attempts.size(), 3u);
+    for (size_t i = 1; i < attempts.size(); ++i) {
+        const long long gapMs = (attempts[i] - attempts[i - 1]) / 1000;
+        EXPECT_GE(gapMs, 1400) << "attempt " << i;
+        EXPECT_LE(gapMs, 2000) << "attempt " << i;
+    }
 }
 
 TEST_F(StartupTest, FirstLinkAttemptComesAfterTheLinkPeriod)
