@@ -31,12 +31,53 @@ endfunction()
 # the stand-in library, so the program binds each entry by ordinal alone.
 set(QUIB_TPAPI_DEF ${PROJECT_SOURCE_DIR}/link/QuibTPApi.def)
 set(QUIB_TPAPI_IMPLIB ${PROJECT_BINARY_DIR}/lib/libQuibTPApi.a)
+file(MAKE_DIRECTORY ${PROJECT_BINARY_DIR}/lib)
 add_custom_command(OUTPUT ${QUIB_TPAPI_IMPLIB}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/lib
-    COMMAND ${CMAKE_DLLTOOL} -d ${QUIB_TPAPI_DEF} -l ${QUIB_TPAPI_IMPLIB}
+    COMMAND ${CMAKE_DLLTOOL} -d ${QUIB_TPAPI_DEF} -l libQuibTPApi.a
     DEPENDS ${QUIB_TPAPI_DEF}
+    # dlltool names the library's symbols after the path it is given: no build folder in them.
+    WORKING_DIRECTORY ${PROJECT_BINARY_DIR}/lib
     COMMENT "Import library for QuibTPApi.dll (by ordinal)")
 add_custom_target(quib_tpapi_implib DEPENDS ${QUIB_TPAPI_IMPLIB})
 add_library(QuibTPApi STATIC IMPORTED GLOBAL)
 set_target_properties(QuibTPApi PROPERTIES IMPORTED_LOCATION ${QUIB_TPAPI_IMPLIB})
 add_dependencies(QuibTPApi quib_tpapi_implib)
+
+# --- The program's build: hardened, reproducible, with its debug information beside it ---
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+
+# The program's own code (status/, link/, tray/, app/): stack protection, with GCC's libssp
+# linked statically into whatever uses it, and debug information for the symbol file. Paths
+# of the source and build folders are left out of that information, so two builds in two
+# folders give the same bytes: sources are named from the top of the tree (app/win_main.cpp),
+# the build folder is "."; its map comes last and so wins for a build folder inside the tree.
+set(QUIB_PROGRAM_COMPILE_OPTIONS -g -fstack-protector-strong
+    -ffile-prefix-map=${PROJECT_SOURCE_DIR}/= -ffile-prefix-map=${PROJECT_BINARY_DIR}=.)
+
+function(quib_program_code)
+    foreach(target IN LISTS ARGN)
+        target_compile_options(${target} PRIVATE ${QUIB_PROGRAM_COMPILE_OPTIONS})
+        target_link_options(${target} INTERFACE -fstack-protector-strong)
+    endforeach()
+endfunction()
+
+# quib_program(target): an executable built as the shipped program is. The link writes no
+# time stamp (the header's TimeDateStamp stays 0), marks the program terminal-server aware
+# and writes a map of what it took from which library (read for the third-party notices).
+# After the link the debug information moves to <exe>.debug, the exe is stripped and names
+# that file, and its length is padded to 8 bytes with the checksum set again, so that an
+# Authenticode signature can be attached and removed without changing any other byte.
+function(quib_program target)
+    target_compile_options(${target} PRIVATE ${QUIB_PROGRAM_COMPILE_OPTIONS})
+    target_link_options(${target} PRIVATE -municode -g -fstack-protector-strong
+        -Wl,--tsaware -Wl,--no-insert-timestamp -Wl,-Map,${CMAKE_CURRENT_BINARY_DIR}/${target}.map)
+    # objcopy writes the time of the copy into the header unless it is given one; keep 0.
+    set(objcopy ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=0 ${CMAKE_OBJCOPY})
+    add_custom_command(TARGET ${target} POST_BUILD
+        COMMAND ${objcopy} --only-keep-debug $<TARGET_FILE:${target}> $<TARGET_FILE:${target}>.debug
+        COMMAND ${objcopy} --strip-all --add-gnu-debuglink=$<TARGET_FILE:${target}>.debug
+                $<TARGET_FILE:${target}>
+        COMMAND ${Python3_EXECUTABLE} -B ${PROJECT_SOURCE_DIR}/release/pe_finish.py $<TARGET_FILE:${target}>
+        COMMENT "Debug information of ${target} to ${target}.exe.debug; stripped"
+        VERBATIM)
+endfunction()

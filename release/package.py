@@ -1,0 +1,75 @@
+"""Writes the release archives into the build folder:
+  <name>.zip          QuibTPCenter.exe, INSTALL.txt, THIRD-PARTY-NOTICES.txt, SHA256SUMS
+  <name>-symbols.zip  QuibTPCenter.exe.debug
+Entries are sorted and carry one fixed time and fixed permissions, and no owner, so the same
+inputs give the same archive bytes. The time is SOURCE_DATE_EPOCH when set, else the time of
+the sources' last commit, else a fixed date. The exe goes in unchanged; the archive is read
+back to prove it.
+Run: python3 package.py <build folder> <source folder> <name> <exe> <link map>"""
+import hashlib
+import os
+import subprocess
+import sys
+import time
+import zipfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import notices  # noqa: E402
+
+FALLBACK_EPOCH = 1704067200  # 2024-01-01 00:00:00 UTC, for sources without git
+
+
+def source_date_epoch(source):
+    if os.environ.get("SOURCE_DATE_EPOCH"):
+        return int(os.environ["SOURCE_DATE_EPOCH"])
+    try:
+        out = subprocess.run(["git", "-C", source, "log", "-1", "--format=%ct"],
+                             capture_output=True, text=True, check=True).stdout.strip()
+        return int(out)
+    except (OSError, subprocess.CalledProcessError, ValueError):
+        return FALLBACK_EPOCH
+
+
+def write_zip(path, entries, epoch):
+    stamp = time.gmtime(max(epoch, 315532800))[:6]  # a zip cannot hold times before 1980
+    with zipfile.ZipFile(path + ".tmp", "w") as archive:
+        for name in sorted(entries):
+            info = zipfile.ZipInfo(name, stamp)
+            info.create_system = 3
+            info.external_attr = (0o100755 if name.endswith(".exe") else 0o100644) << 16
+            info.compress_type = zipfile.ZIP_DEFLATED
+            archive.writestr(info, entries[name], compresslevel=9)
+    os.replace(path + ".tmp", path)
+
+
+def crlf(text):
+    return text.replace("\r\n", "\n").replace("\n", "\r\n").encode("utf-8")
+
+
+def main(build, source, name, exe, link_map):
+    epoch = source_date_epoch(source)
+    with open(exe, "rb") as f:
+        program = f.read()
+    with open(os.path.join(source, "release", "INSTALL.txt"), encoding="utf-8") as f:
+        install = f.read()
+    with open(link_map, encoding="utf-8", errors="replace") as f:
+        found = notices.pieces(notices.linked_files(f.read()), os.path.abspath(build))
+    entries = {
+        "QuibTPCenter.exe": program,
+        "INSTALL.txt": crlf(install),
+        "THIRD-PARTY-NOTICES.txt": crlf(notices.notices(found)),
+    }
+    entries["SHA256SUMS"] = "".join("%s  %s\n" % (hashlib.sha256(entries[n]).hexdigest(), n)
+                                    for n in sorted(entries)).encode()
+    archive = os.path.join(build, name + ".zip")
+    write_zip(archive, entries, epoch)
+    with open(exe + ".debug", "rb") as f:
+        write_zip(os.path.join(build, name + "-symbols.zip"), {"QuibTPCenter.exe.debug": f.read()}, epoch)
+    with zipfile.ZipFile(archive) as check:
+        if check.read("QuibTPCenter.exe") != program:
+            raise SystemExit("package: the archive's QuibTPCenter.exe differs from %s" % exe)
+    print("package: %s.zip and %s-symbols.zip (time %d)" % (name, name, epoch))
+
+
+if __name__ == "__main__":
+    main(*sys.argv[1:])
