@@ -120,9 +120,9 @@ def install(ctx, session):
 
 
 def upgrade(ctx, session, old):
-    staged = os.path.join(folder_on_disk(session.prefix), EXE + ".new")
-    shutil.copy2(session.exe(NEXT_BUILD), staged)
-    new = Upgrade(session, ctx.desktop, ctx.work_dir, FOLDER + "\\" + EXE + ".new")
+    # The installer unpacks the next release beside the program, then swaps the files.
+    shutil.copy2(session.exe(NEXT_BUILD), os.path.join(folder_on_disk(session.prefix), EXE + ".new"))
+    new = Upgrade(session, ctx.desktop, ctx.work_dir, target() + ".new")
     ctx.track(new)
     new.start()
     pid, old_running = new.started()
@@ -155,8 +155,10 @@ def stop(ctx, program):
 
 
 def logon(ctx, session):
-    """A simulated logon inside the desktop: wineboot without arguments runs the HKLM Run
-    values, and what it starts inherits its desktop and its environment."""
+    """A simulated logon: wineboot without arguments runs the HKLM Run values. It is started
+    inside the desktop, since a program started plainly lands on Wine's default desktop, where
+    neither the taskbar nor quibpost sees it; what wineboot starts inherits its desktop and its
+    environment (the library's log and pipe)."""
     code, output = session.run(["reg", "add", RUN_KEY, "/v", RUN_VALUE, "/t", "REG_SZ", "/d",
                                 '"%s"' % target(), "/f"])
     ctx.check(code == 0, "the Run value is set", output.strip())
