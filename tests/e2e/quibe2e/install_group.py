@@ -187,7 +187,12 @@ def uninstall(ctx, session):
     session.run(["reg", "delete", RUN_KEY, "/v", RUN_VALUE, "/f"])
     code, _ = session.run(["reg", "query", RUN_KEY, "/v", RUN_VALUE])
     ctx.check(code not in (0, None), "the Run value is removed again")
-    shutil.rmtree(folder_on_disk(session.prefix), ignore_errors=True)
+    folder = folder_on_disk(session.prefix)
+    shutil.rmtree(folder, ignore_errors=True)
+    try:
+        os.rmdir(os.path.dirname(folder))  # the maker's folder, when nothing else is in it
+    except OSError:
+        pass
 
 
 def run(ctx):
