@@ -396,7 +396,7 @@ def render(results, host_page):
     for which, (name, _) in SUBJECTS.items():
         modules = alone[which]["modules"]
         if previous is None:
-            add("- %s: %d DLLs and Unix libraries, Wine's own." % (name, len(modules)))
+            add("- %s: %d, itself and Wine's DLLs and Unix libraries." % (name, len(modules)))
         else:
             more = [module for module in modules if module not in previous]
             fewer = [module for module in previous if module not in modules]
