@@ -197,7 +197,7 @@ def render(results, host_page):
     if f["twin_median"] is not None:
         add("| the measure's own spread: two copies of the timer program side by side | %s (median of %d windows) |"
             % (pct(f["twin_median"]), len(f["twin_ratios"])))
-    add("| CPU time per second, program alone: its process, and the wineserver above idle | %s ms/s and %s ms/s |"
+    add("| CPU time per second, program alone on the simulated library: its process, and the wineserver above idle | %s ms/s and %s ms/s |"
         % (fmt(1000 * f["alone_prog"] / f["alone_prog_s"], 1), fmt(1000 * (f["server_prog_rate"] - f["idle_rate"]), 1)))
     add("| peak resident memory (VmHWM): timer / tray program / program on the minimal / on the simulated library | %s MiB |"
         % " / ".join(fmt(alone[which]["hwm_kb"] / 1024, 1) for which in SUBJECTS))
@@ -238,6 +238,8 @@ def render(results, host_page):
     add("| compiler | %s |" % m["mingw"])
     add("| build | `cmake --preset windows -B %s` (MinSizeRel, static, stripped) |" % m["build"])
     add("| load average (1, 5, 15 min) | %s at the start, %s at the end |" % (r["load_start"], r["load_end"]))
+    if r.get("note"):
+        add("| other work meanwhile | %s |" % r["note"])
     add("")
     add("## The program under Wine")
     add("")
@@ -590,22 +592,29 @@ def cost_paragraph(f):
         spread = ", a difference no larger than between two copies of the bare timer (%.1f %%)" % (100 * twin_gap)
     else:
         spread = ", against a difference of %.1f %% between two copies of the bare timer" % (100 * twin_gap)
+    # How far apart one program's own rounds lay: the yardstick for the differences between them.
+    round_spread = max(max(a["rates"]) - min(a["rates"]) for a in alone.values())
+    within = max(abs(c["program_rate"]), abs(c["library_rate"])) < round_spread
     return (
         "**What the program costs.** Beyond a bare program that shows one notification-area icon, the"
         " program on a do-nothing library has a peak working set %s larger (%s against %s MiB) and, side"
         " by side on a quiet pad, spends %s of the tray program's CPU time (median of the windows, %s ms"
         " a second; single windows %s to %s)%s. The tray program itself is %s above the bare timer"
         " (%s MiB): the shell's DLLs and the icon, which every program with an icon pays. The"
-        " simulated library adds %s on top, %s MiB in all, and changes the CPU time by %s ms a second"
-        " (each alone, median of the rounds); the difference of %s between the program with the"
-        " simulated library and the bare timer is these three parts together."
+        " simulated library adds %s on top, %s MiB in all; the difference of %s between the program"
+        " with the simulated library and the bare timer is these three parts together. With each alone,"
+        " the medians of the rounds' differences were %s ms a second for the program and %s ms for the"
+        " simulated library, while the rounds of one and the same program lay up to %s ms a second"
+        " apart%s."
         % (mib_delta(c["program_memory"]).lstrip("+"), mib(alone["minimal"]["peak_working_set"]),
            mib(alone["tray"]["peak_working_set"]), pct(pair["median"]), signed(pair["extra_ms_per_s"], 2),
            pct(min(pair["window_ratios"])), pct(max(pair["window_ratios"])), spread,
            mib_delta(difference_of(alone, "tray", "reference")).lstrip("+"),
            mib(alone["reference"]["peak_working_set"]), mib_delta(c["library_memory"]).lstrip("+"),
-           signed(1000 * c["library_rate"], 2), mib(alone["program"]["peak_working_set"]),
-           mib_delta(difference_of(alone, "program", "reference")).lstrip("+")))
+           mib(alone["program"]["peak_working_set"]),
+           mib_delta(difference_of(alone, "program", "reference")).lstrip("+"),
+           signed(1000 * c["program_rate"], 2), signed(1000 * c["library_rate"], 2), fmt(1000 * round_spread),
+           ": on this shared machine, CPU time measured alone does not tell them apart" if within else ""))
 
 
 def difference_of(alone, more, less, key="peak_working_set"):

@@ -484,6 +484,7 @@ def main():
     parser.add_argument("--reports", type=int, default=300)
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--render", action="store_true", help="only rewrite the page from the last results")
+    parser.add_argument("--note", help="what else ran on the machine meanwhile, for the page")
     args = parser.parse_args()
 
     build = os.path.abspath(args.build)
@@ -495,10 +496,14 @@ def main():
     if args.render:
         with open(results_path) as source:
             results = json.load(source)
+        if args.note is not None:
+            results["note"] = args.note
+            with open(results_path, "w") as target:
+                json.dump(results, target, indent=1)
     else:
         os.makedirs(work, exist_ok=True)
         results = {"machine": machine_facts(os.path.relpath(build, ROOT)), "load_start": load_average(),
-                   "settle": args.settle}
+                   "settle": args.settle, "note": args.note}
         results["images"] = {"program": image_facts(bin_dir, PROGRAM_EXE),
                              "reference": image_facts(bin_dir, REFERENCE_EXE),
                              "tray": image_facts(bin_dir, TRAY_REFERENCE_EXE)}
