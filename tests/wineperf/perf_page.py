@@ -19,11 +19,30 @@ def pct(value):
     return "-" if value is None else "%.1f %%" % (100 * value)
 
 
+def mib(value):
+    return "-" if value is None else "%.1f" % (value / 1048576)
+
+
+def mib_delta(value):
+    return "-" if value is None else "%+.1f MiB" % (value / 1048576)
+
+
+def signed(value, digits):
+    return "-" if value is None else "%+.*f" % (digits, value)
+
+
 def ratio(a, b):
     return a / b if a is not None and b else None
 
 
 SUMMED = ("seconds", "wineserver_run_s", "wineserver_cpu_s")
+# The programs measured, in the order of each round, with their names on the page.
+SUBJECTS = {
+    "reference": ("`%s`" % wineperf.REFERENCE_EXE, "bare timer: hidden window, 10 ms timer"),
+    "tray": ("`%s`" % wineperf.TRAY_REFERENCE_EXE, "bare tray program: the same and one notification-area icon"),
+    "minimal": ("`%s`, minimal library" % wineperf.PROGRAM_EXE, "the program on a do-nothing `QuibTPApi.dll`"),
+    "program": ("`%s`, simulated library" % wineperf.PROGRAM_EXE, "the program on the simulated `QuibTPApi.dll`"),
+}
 SUMMED_PER_PROCESS = ("run_s", "cpu_s", "user_s", "system_s", "windows_cpu_s")
 
 
@@ -42,22 +61,84 @@ def combine_windows(windows):
     return total
 
 
+def pair_figures(windows, measured, reference):
+    """Two programs measured side by side: totals, each window's ratio, their median, and the
+    ratio for each start order."""
+    side = combine_windows(windows)
+    p = {"side": side, "windows": windows, "measured": side["processes"][measured],
+         "reference": side["processes"][reference]}
+    p["ratio"] = ratio(p["measured"]["run_s"], p["reference"]["run_s"])
+    p["window_ratios"] = [ratio(w["processes"][measured]["run_s"], w["processes"][reference]["run_s"])
+                          for w in windows]
+    # Medians of the single windows: one window that met a burst of other work moves them least.
+    p["median"] = statistics.median(p["window_ratios"])
+    # The extra CPU time per second of the measured program, from the same median.
+    p["extra_ms_per_s"] = 1000 * (p["median"] - 1) * p["reference"]["run_s"] / side["seconds"]
+    p["order_ratios"] = {}
+    for order in ("%s first" % reference, "%s first" % measured):
+        part = [w for w in windows if w.get("order") == order]
+        if part:
+            both = combine_windows(part)["processes"]
+            p["order_ratios"][order] = ratio(both[measured]["run_s"], both[reference]["run_s"])
+    return p
+
+
+def alone_figures(rounds, which):
+    """One program over the rounds in which it ran alone: CPU time per second (all rounds, and
+    each), and its memory as the median of the rounds."""
+    runs = [x[which] for x in rounds]
+    processes = [run["processes"][which] for run in runs]
+    seconds = sum(run["seconds"] for run in runs)
+    peaks = [p["peak_working_set"] for p in processes if "peak_working_set" in p]
+    return {
+        "run_s": sum(p["run_s"] for p in processes),
+        "seconds": seconds,
+        "rate": sum(p["run_s"] for p in processes) / seconds,
+        "rates": [p["run_s"] / run["seconds"] for p, run in zip(processes, runs)],
+        "server_rate": sum(run["wineserver_run_s"] for run in runs) / seconds,
+        "hwm_kb": statistics.median(p["hwm_kb"] for p in processes),
+        "peak_working_set": statistics.median(peaks) if peaks else None,
+        "threads": processes[-1]["threads"],
+        "modules": processes[-1].get("modules", []),
+    }
+
+
+def costs(alone):
+    """What the program costs beyond a bare program with one tray icon (the program on the
+    minimal library, less the tray program), and the simulated library's own share (the program
+    on it, less the program on the minimal library): memory in bytes from the medians, CPU in
+    seconds a second as the median of each round's difference, since the programs of one round
+    ran one after the other and a burst of other work meets one round rather than all."""
+    def rate_difference(more, less):
+        return statistics.median(a - b for a, b in zip(alone[more]["rates"], alone[less]["rates"]))
+    return {
+        "program_memory": difference_of(alone, "minimal", "tray"),
+        "library_memory": difference_of(alone, "program", "minimal"),
+        "program_hwm_kb": difference_of(alone, "minimal", "tray", "hwm_kb"),
+        "library_hwm_kb": difference_of(alone, "program", "minimal", "hwm_kb"),
+        "program_rate": rate_difference("minimal", "tray"),
+        "library_rate": rate_difference("program", "minimal"),
+    }
+
+
 def key_figures(r):
     """The figures that the summary, the tables and the interpretation share."""
-    windows = r["side_by_side"]["windows"]
-    side = combine_windows(windows)
+    timer_pair = pair_figures(r["side_by_side"]["windows"], "program", "reference")
+    windows, side = timer_pair["windows"], timer_pair["side"]
     rounds = r["alternating"]
     f = {"side": side, "windows": windows, "rounds": rounds, "lat": r["latency"], "idle": r["idle"]}
-    f["prog"], f["ref"] = side["processes"]["program"], side["processes"]["reference"]
-    f["side_ratio"] = ratio(f["prog"]["run_s"], f["ref"]["run_s"])
-    f["window_ratios"] = [ratio(w["processes"]["program"]["run_s"], w["processes"]["reference"]["run_s"])
-                          for w in windows]
+    f["prog"], f["ref"] = timer_pair["measured"], timer_pair["reference"]
+    f["side_ratio"] = timer_pair["ratio"]
+    f["window_ratios"] = timer_pair["window_ratios"]
+    f["side_median"] = timer_pair["median"]
+    f["order_ratios"] = timer_pair["order_ratios"]
+    f["tray_pair"] = pair_figures(r["side_by_side_tray"]["windows"], "minimal", "tray")
+    f["alone"] = {which: alone_figures(rounds, which) for which in SUBJECTS}
+    f["costs"] = costs(f["alone"])
     twin_windows = r.get("twins", {}).get("windows", [])
     f["twin_first"] = sum(w["processes"]["first"]["run_s"] for w in twin_windows)
     f["twin_second"] = sum(w["processes"]["second"]["run_s"] for w in twin_windows)
     f["twin_ratio"] = ratio(f["twin_second"], f["twin_first"])
-    # Medians of the single windows: one window that met a burst of other work moves them least.
-    f["side_median"] = statistics.median(f["window_ratios"])
     f["twin_ratios"] = [ratio(w["processes"]["second"]["run_s"], w["processes"]["first"]["run_s"])
                         for w in twin_windows]
     f["twin_median"] = statistics.median(f["twin_ratios"]) if twin_windows else None
@@ -65,12 +146,6 @@ def key_figures(r):
                                x["reference"]["processes"]["reference"]["run_s"] / x["reference"]["seconds"])
                          for x in rounds]
     f["alone_median"] = statistics.median(f["round_ratios"])
-    f["order_ratios"] = {}
-    for order in ("reference first", "program first"):
-        part = [w for w in windows if w.get("order") == order]
-        if part:
-            both = combine_windows(part)["processes"]
-            f["order_ratios"][order] = ratio(both["program"]["run_s"], both["reference"]["run_s"])
     f["alone_prog"] = sum(x["program"]["processes"]["program"]["run_s"] for x in rounds)
     f["alone_ref"] = sum(x["reference"]["processes"]["reference"]["run_s"] for x in rounds)
     f["alone_prog_s"] = sum(x["program"]["seconds"] for x in rounds)
@@ -104,7 +179,16 @@ def render(results, host_page):
     add("")
     add("| | figure |")
     add("|---|---|")
-    add("| CPU time on a quiet pad against a program that only runs a 10 ms timer, side by side (%d windows of %.0f s) | **%s** of the reference (median of the windows; all together %s s against %s s, %s) |"
+    c, tray_pair, alone = f["costs"], f["tray_pair"], f["alone"]
+    add("| memory beyond a bare program with one notification-area icon: the program on a do-nothing library, peak working set | **%s** (%s against %s MiB) |"
+        % (mib_delta(c["program_memory"]), mib(alone["minimal"]["peak_working_set"]), mib(alone["tray"]["peak_working_set"])))
+    add("| CPU time on a quiet pad against that tray program, side by side (%d windows of %.0f s) | **%s** of the tray program's (median of the windows; %s ms/s) |"
+        % (len(tray_pair["windows"]), tray_pair["windows"][0]["seconds"], pct(tray_pair["median"]),
+           signed(tray_pair["extra_ms_per_s"], 2)))
+    add("| the simulated library's own share, on top: peak working set, CPU time alone (median of %d rounds) | %s (%s MiB in all), %s ms/s |"
+        % (len(rounds), mib_delta(c["library_memory"]), mib(alone["program"]["peak_working_set"]),
+           signed(1000 * c["library_rate"], 2)))
+    add("| CPU time on a quiet pad with the simulated library against a program that only runs a 10 ms timer, side by side (%d windows of %.0f s) | **%s** of the reference (median of the windows; all together %s s against %s s, %s) |"
         % (len(f["windows"]), f["windows"][0]["seconds"], pct(f["side_median"]), fmt(prog["run_s"], 3),
            fmt(ref["run_s"], 3), pct(f["side_ratio"])))
     add("| the same, each alone (%d rounds of %.0f s) | **%s** (median of the rounds; all together %s s against %s s, %s) |"
@@ -113,10 +197,10 @@ def render(results, host_page):
     if f["twin_median"] is not None:
         add("| the measure's own spread: two copies of the timer program side by side | %s (median of %d windows) |"
             % (pct(f["twin_median"]), len(f["twin_ratios"])))
-    add("| CPU time per second, program alone: its process, and the wineserver above idle | %s ms/s and %s ms/s |"
+    add("| CPU time per second, program alone on the simulated library: its process, and the wineserver above idle | %s ms/s and %s ms/s |"
         % (fmt(1000 * f["alone_prog"] / f["alone_prog_s"], 1), fmt(1000 * (f["server_prog_rate"] - f["idle_rate"]), 1)))
-    add("| peak resident memory (VmHWM), program / reference | %s / %s MiB |"
-        % (fmt(prog["hwm_kb"] / 1024, 1), fmt(ref["hwm_kb"] / 1024, 1)))
+    add("| peak resident memory (VmHWM): timer / tray program / program on the minimal / on the simulated library | %s MiB |"
+        % " / ".join(fmt(alone[which]["hwm_kb"] / 1024, 1) for which in SUBJECTS))
     add("| `QuibTPCenter.exe` | %s bytes; static, imports only Windows DLLs and `QuibTPApi.dll` (by ordinal) |"
         % format(r["images"]["program"]["bytes"], ","))
     add("| report-to-icon latency (%d reports) | median %s ms, 99th percentile %s ms, max %s ms |"
@@ -129,15 +213,17 @@ def render(results, host_page):
     add("")
     add("## How to rerun")
     add("")
-    add("    scripts/perf-wine             # builds %s, measures under Wine, rewrites this page" % m["build"])
+    add("    scripts/perf-wine             # builds build/wineperf, measures under Wine, rewrites this page")
     add("    scripts/perf-wine --render    # rewrites this page from the last results (after perf-host)")
     add("    scripts/perf-host             # the host half: rewrites docs/performance-host.md")
     add("")
-    add("`scripts/perf-wine` takes about four minutes once built. It starts a Wine session of its own")
+    add("`scripts/perf-wine` takes about eight minutes once built. It starts a Wine session of its own")
     add("(Xvfb display, prefix and wineserver in `%s/perf-wine/`), so the wineserver works for this" % m["build"])
-    add("run alone and no other program shares the desktop. Options: `--windows` and `--seconds` (side")
-    add("by side, default 6 windows of 10 s), `--rounds` and `--round-seconds` (each alone, default 3")
-    add("rounds of 10 s), `--reports` (latency, default 300). The raw figures are kept in")
+    add("run alone and no other program shares the desktop. Options: `--build` (another Windows build of")
+    add("the windows preset; this page measured `%s`), `--windows` and `--seconds` (side by side, each pair," % m["build"])
+    add("default 6 windows of 10 s), `--rounds` and `--round-seconds` (each alone, default 3")
+    add("rounds of 10 s), `--reports` (latency, default 300), `--note` (what else ran on the machine,")
+    add("for the table below). The raw figures are kept in")
     add("`%s/perf-wine/results.json`, the simulated library's log of the latency run in" % m["build"])
     add("`latency.log` beside it. The machine is shared: run it when it is otherwise quiet, and compare")
     add("the medians rather than the totals when it is not.")
@@ -153,6 +239,8 @@ def render(results, host_page):
     add("| compiler | %s |" % m["mingw"])
     add("| build | `cmake --preset windows -B %s` (MinSizeRel, static, stripped) |" % m["build"])
     add("| load average (1, 5, 15 min) | %s at the start, %s at the end |" % (r["load_start"], r["load_end"]))
+    if r.get("note"):
+        add("| other work meanwhile | %s |" % r["note"])
     add("")
     add("## The program under Wine")
     add("")
@@ -160,7 +248,8 @@ def render(results, host_page):
     add("")
     add("| image | bytes | code (`.text`) | resources (`.rsrc`) | imports (DLL: entries) |")
     add("|---|---:|---:|---:|---|")
-    for key, name in (("program", wineperf.PROGRAM_EXE), ("reference", wineperf.REFERENCE_EXE)):
+    for key, name in (("program", wineperf.PROGRAM_EXE), ("reference", wineperf.REFERENCE_EXE),
+                      ("tray", wineperf.TRAY_REFERENCE_EXE)):
         image = r["images"][key]
         add("| `%s` | %s | %s | %s | %s |" % (
             name, format(image["bytes"], ","), format(image.get("sections", {}).get(".text", 0), ","),
@@ -168,12 +257,14 @@ def render(results, host_page):
             "%s: %d%s" % (i["dll"], i["entries"], " by ordinal" if i["entries"] and i["by_ordinal"] == i["entries"] else "")
             for i in image["imports"])))
     add("")
-    add("From `x86_64-w64-mingw32-objdump -p`. Both are linked statically (`-static -static-libgcc")
+    add("From `x86_64-w64-mingw32-objdump -p`. All are linked statically (`-static -static-libgcc")
     add("-static-libstdc++`), so no libstdc++, libgcc or winpthread DLL has to lie beside them: the")
     add("program imports DLLs of Windows itself and the maker's `QuibTPApi.dll`, whose ten entries it")
     add("binds by ordinal alone.")
     add("")
-    add("### CPU time on a quiet pad")
+    for line in against_tray(r, f):
+        add(line)
+    add("### CPU time on a quiet pad, against the bare timer")
     add("")
     add("The program runs linked to the simulated library (`padsim`) on a quiet pad: tray mode 1, no")
     add("reports, the library's log off, so every 10 ms poll tick makes its two library calls and finds")
@@ -282,20 +373,39 @@ def render(results, host_page):
     add("")
     add("### Memory")
     add("")
-    add("| process | peak resident (VmHWM) | resident at the end (VmRSS) | Windows: peak working set |")
+    add("| process | peak working set (Windows) | peak resident (VmHWM) | threads |")
     add("|---|---:|---:|---:|")
-    for key, name in (("program", wineperf.PROGRAM_EXE), ("reference", wineperf.REFERENCE_EXE)):
-        p = side["processes"][key]
-        add("| `%s` | %s MiB | %s MiB | %s |" % (
-            name, fmt(p["hwm_kb"] / 1024, 1), fmt(p["rss_kb"] / 1024, 1),
-            "%s MiB" % fmt(p["peak_working_set"] / 1048576, 1) if "peak_working_set" in p else "-"))
+    for which, (name, _) in SUBJECTS.items():
+        a = alone[which]
+        add("| %s | %s MiB | %s MiB | %d |" % (name, mib(a["peak_working_set"]), fmt(a["hwm_kb"] / 1024, 1), a["threads"]))
+    add("| the program's cost: minimal library less tray program | **%s** | %s | |"
+        % (mib_delta(c["program_memory"]), mib_delta(None if c["program_hwm_kb"] is None else 1024 * c["program_hwm_kb"])))
+    add("| the simulated library's share: simulated less minimal library | **%s** | %s | |"
+        % (mib_delta(c["library_memory"]), mib_delta(None if c["library_hwm_kb"] is None else 1024 * c["library_hwm_kb"])))
     add("")
-    add("Read at the end of the side-by-side window (`/proc/<pid>/status`; `GetProcessMemoryInfo` from")
-    add("`process_meter.exe`). Most of either figure is Wine's own code and data, mapped into every")
-    add("process; the difference, %s MiB, is the program's code and resources, its 21 loaded icons, its"
-        % fmt((prog["hwm_kb"] - ref["hwm_kb"]) / 1024, 1))
-    add("notification-area icon, the simulated library and the DLLs that only the program loads")
-    add("(`shell32`, `wtsapi32`, `advapi32` and theirs).")
+    add("Medians of the %d rounds in which each ran alone, read at the end of its window (`GetProcessMemoryInfo`"
+        % len(rounds))
+    add("from `process_meter.exe`; `/proc/<pid>/status`). Most of every figure is Wine's own code and data,")
+    add("mapped into every process; the bare timer shows how much. The tray program adds what any")
+    add("program with a notification-area icon pays for: `shell32` and the DLLs it brings, and the")
+    add("icon's hand-over to the shell. Beyond it, the program's cost is its code and resources, its")
+    add("21 loaded icons, the modules it maps beyond the tray program's (below) and its library")
+    add("link. The simulated library's share is its own code, its report player and control-pipe")
+    add("threads with their stacks, and its buffers; the maker's library will have its own.")
+    add("")
+    add("Modules mapped (`/proc/<pid>/maps`), each set against the one before it:")
+    add("")
+    previous = None
+    for which, (name, _) in SUBJECTS.items():
+        modules = alone[which]["modules"]
+        if previous is None:
+            add("- %s: %d, itself and Wine's DLLs and Unix libraries." % (name, len(modules)))
+        else:
+            more = [module for module in modules if module not in previous]
+            fewer = [module for module in previous if module not in modules]
+            add("- %s: %s%s." % (name, ", ".join("`%s`" % module for module in more) or "nothing more",
+                                 "; not %s" % ", ".join("`%s`" % module for module in fewer) if fewer else ""))
+        previous = modules
     add("")
     add("### Report-to-icon latency")
     add("")
@@ -347,6 +457,68 @@ def render(results, host_page):
     return "\n".join(lines).rstrip() + "\n"
 
 
+def against_tray(r, f):
+    """The section that sets the program beside a bare program with one tray icon, and the
+    simulated library's share apart."""
+    pair, alone, c, m = f["tray_pair"], f["alone"], f["costs"], r["machine"]
+    lines = []
+    add = lines.append
+    add("### What the program costs, against a bare tray program")
+    add("")
+    add("Four programs are measured, each alone in turn in every round, and the last two also side by side:")
+    add("")
+    add("- %s (`tests/wineperf/reference_timer.cpp`): a hidden window, a 10 ms `SetTimer` and a" % SUBJECTS["reference"][0])
+    add("  `GetMessageW` loop, nothing else.")
+    add("- %s (`tests/wineperf/reference_tray.cpp`): the same and one notification-area icon," % SUBJECTS["tray"][0])
+    add("  added with `Shell_NotifyIconW` (a `NOTIFYICONDATAW` of 976 bytes, a system icon). What any")
+    add("  program that shows an icon pays, and the reference for the program's cost.")
+    add("- the program on the minimal library: `QuibTPCenter.exe` copied into `%s/perf-minimal/` beside" % m["build"])
+    add("  a `QuibTPApi.dll` (`tests/wineperf/minimal_tpapi.cpp`, with the ten entries of the host's")
+    add("  `tests/perf/null_touchpad.cpp`) that exports the same ordinals and does nothing else: it links")
+    add("  at the first `TpConnect`, answers an enabled pad and tray mode 1, starts no thread and sends no")
+    add("  reports. Less the tray program, this is what the program itself costs.")
+    add("- the program on the simulated library (`bin/`, as everywhere else on this page). Less the")
+    add("  program on the minimal library, this is the simulated library's own share, which the maker's")
+    add("  library replaces with its own.")
+    add("")
+    add("Each window starts %s s after the program is under way: the tray program's icon and the"
+        % fmt(r["settle"], 1))
+    add("program's are found in the notification area by `process_meter.exe` (the program adds its icon")
+    add("when it links, 1.5 s after its start), the simulated library's program is found linked by `padctl`.")
+    add("")
+    add("Side by side, the program on the minimal library and the tray program, through %d windows of %.0f s:"
+        % (len(pair["windows"]), pair["windows"][0]["seconds"]))
+    add("")
+    add("| window | started first | program run time | tray program run time | program / tray program | wineserver, for both |")
+    add("|---|---|---:|---:|---:|---:|")
+    for index, (w, window_ratio) in enumerate(zip(pair["windows"], pair["window_ratios"]), 1):
+        add("| %d | %s | %s s | %s s | %s | %s s |" % (
+            index, "program" if w.get("order") == "minimal first" else "tray program",
+            fmt(w["processes"]["minimal"]["run_s"], 3), fmt(w["processes"]["tray"]["run_s"], 3),
+            pct(window_ratio), fmt(w["wineserver_run_s"], 3)))
+    side = pair["side"]
+    add("| all, %.0f s | | %s s | %s s | %s (median of the windows **%s**) | %s s |" % (
+        side["seconds"], fmt(pair["measured"]["run_s"], 3), fmt(pair["reference"]["run_s"], 3), pct(pair["ratio"]),
+        pct(pair["median"]), fmt(side["wineserver_run_s"], 3)))
+    add("")
+    add("Each alone (run time of the Linux process, as below; the wineserver's with the session's idle")
+    add("%s ms/s included):" % fmt(1000 * f["idle_rate"]))
+    add("")
+    add("| process | run time | ms per s | ms per s, each round | wineserver ms per s |")
+    add("|---|---:|---:|---|---:|")
+    for which, (name, _) in SUBJECTS.items():
+        a = alone[which]
+        add("| %s | %s s in %.1f s | %s | %s | %s |" % (
+            name, fmt(a["run_s"], 3), a["seconds"], fmt(1000 * a["rate"]),
+            ", ".join(fmt(1000 * rate) for rate in a["rates"]), fmt(1000 * a["server_rate"])))
+    add("| the program's cost: minimal library less tray program | | **%s** (median of the rounds) | | |"
+        % signed(1000 * c["program_rate"], 2))
+    add("| the simulated library's share: simulated less minimal library | | **%s** (median of the rounds) | | |"
+        % signed(1000 * c["library_rate"], 2))
+    add("")
+    return lines
+
+
 def windows_cpu(entry):
     if "windows_cpu_s" in entry:
         return fmt(entry["windows_cpu_s"])
@@ -366,10 +538,10 @@ def interpretation(r, f, host_page):
     per_tick_prog = 1e6 * f["alone_prog"] / f["alone_prog_s"] / f["ticks_per_second"]
     per_tick_ref = 1e6 * f["alone_ref"] / f["alone_ref_s"] / f["ticks_per_second"]
     quiet = host_quiet_tick(host_page)
-    texts = []
+    texts = [cost_paragraph(f)]
     single = f["window_ratios"] + f["round_ratios"]
     texts.append(
-        "**Idle cost.** On a quiet pad the program's CPU time was %s of the reference's side by side and"
+        "**Against the bare timer.** On a quiet pad the program's CPU time, with the simulated library, was %s of the reference's side by side and"
         " %s with each alone (medians of the single windows; %s and %s for all windows together)."
         " Single windows ranged from %s to %s: the machine is shared, and a burst of other work slows"
         " whichever process it meets, which the medians weigh least.%s At about %s ticks a second the program spent %s µs of CPU per poll tick and"
@@ -409,6 +581,46 @@ def interpretation(r, f, host_page):
            pct(ratio(resources, program["bytes"])), format(program.get("sections", {}).get(".text", 0), ","),
            format(reference.get("sections", {}).get(".text", 0), ",")))
     return texts
+
+
+def cost_paragraph(f):
+    pair, alone, c = f["tray_pair"], f["alone"], f["costs"]
+    gap = abs(pair["median"] - 1)
+    twin_gap = abs(f["twin_median"] - 1) if f["twin_median"] is not None else None
+    if twin_gap is None:
+        spread = ""
+    elif gap <= twin_gap:
+        spread = ", a difference no larger than between two copies of the bare timer (%.1f %%)" % (100 * twin_gap)
+    else:
+        spread = ", against a difference of %.1f %% between two copies of the bare timer" % (100 * twin_gap)
+    # How far apart one program's own rounds lay: the yardstick for the differences between them.
+    round_spread = max(max(a["rates"]) - min(a["rates"]) for a in alone.values())
+    within = max(abs(c["program_rate"]), abs(c["library_rate"])) < round_spread
+    return (
+        "**What the program costs.** Beyond a bare program that shows one notification-area icon, the"
+        " program on a do-nothing library has a peak working set %s larger (%s against %s MiB) and, side"
+        " by side on a quiet pad, spends %s of the tray program's CPU time (median of the windows, %s ms"
+        " a second; single windows %s to %s)%s. The tray program itself is %s above the bare timer"
+        " (%s MiB): the shell's DLLs and the icon, which every program with an icon pays. The"
+        " simulated library adds %s on top, %s MiB in all; the difference of %s between the program"
+        " with the simulated library and the bare timer is these three parts together. With each alone,"
+        " the medians of the rounds' differences were %s ms a second for the program and %s ms for the"
+        " simulated library, while the rounds of one and the same program lay up to %s ms a second"
+        " apart%s."
+        % (mib_delta(c["program_memory"]).lstrip("+"), mib(alone["minimal"]["peak_working_set"]),
+           mib(alone["tray"]["peak_working_set"]), pct(pair["median"]), signed(pair["extra_ms_per_s"], 2),
+           pct(min(pair["window_ratios"])), pct(max(pair["window_ratios"])), spread,
+           mib_delta(difference_of(alone, "tray", "reference")).lstrip("+"),
+           mib(alone["reference"]["peak_working_set"]), mib_delta(c["library_memory"]).lstrip("+"),
+           mib(alone["program"]["peak_working_set"]),
+           mib_delta(difference_of(alone, "program", "reference")).lstrip("+"),
+           signed(1000 * c["program_rate"], 2), signed(1000 * c["library_rate"], 2), fmt(1000 * round_spread),
+           ": on this shared machine, CPU time measured alone does not tell them apart" if within else ""))
+
+
+def difference_of(alone, more, less, key="peak_working_set"):
+    a, b = alone[more][key], alone[less][key]
+    return None if a is None or b is None else a - b
 
 
 def order_sentence(f):

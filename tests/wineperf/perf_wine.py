@@ -24,8 +24,24 @@ import wineperf  # noqa: E402
 
 PROGRAM_EXE = wineperf.PROGRAM_EXE
 REFERENCE_EXE = wineperf.REFERENCE_EXE
+TRAY_REFERENCE_EXE = wineperf.TRAY_REFERENCE_EXE
 PROGRAM_TITLE = "QUIB TOUCH PAD CENTER"
 REFERENCE_TITLE = "QUIB PERF REFERENCE TIMER"
+TRAY_REFERENCE_TITLE = "QUIB PERF REFERENCE TRAY"
+PROGRAM_ICON_ID = "0x48619518"
+TRAY_REFERENCE_ICON_ID = "1"
+# The folder of the program's copy beside the minimal QuibTPApi.dll, next to bin/.
+MINIMAL_DIR = "perf-minimal"
+
+# What is measured: the folder (beside bin/) and name of the .exe, its window's title, how it is
+# ended, and the notification-area icon that shows it is under way (the simulated library's
+# program shows that by its control pipe instead).
+SUBJECTS = {
+    "reference": ("bin", REFERENCE_EXE, REFERENCE_TITLE, "close", None),
+    "tray": ("bin", TRAY_REFERENCE_EXE, TRAY_REFERENCE_TITLE, "close", TRAY_REFERENCE_ICON_ID),
+    "minimal": (MINIMAL_DIR, PROGRAM_EXE, PROGRAM_TITLE, "exit", PROGRAM_ICON_ID),
+    "program": ("bin", PROGRAM_EXE, PROGRAM_TITLE, "exit", None),
+}
 CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
 
 
@@ -142,6 +158,12 @@ def proc_figures(pid):
     }
 
 
+def mapped_modules(pid):
+    """The names of the DLLs and Unix libraries the process has mapped, Wine's and its own."""
+    with open("/proc/%d/maps" % pid) as source:
+        return wineperf.parse_mapped_modules(source.read())
+
+
 def load_average():
     with open("/proc/loadavg") as source:
         return " ".join(source.read().split()[:3])
@@ -177,20 +199,36 @@ def wait_for_link(env, bin_dir, pipe):
         raise RuntimeError("the program did not link: padctl said %d %s" % (code, output.strip()))
 
 
+def wait_for_icon(env, bin_dir, title, icon_id, timeout=20):
+    """The program adds its icon once linked, 1.5 s after its start; the tray reference at once."""
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        if run_wine(env, [os.path.join(bin_dir, "process_meter.exe"), "icon", title, icon_id])[0] == 0:
+            return
+        time.sleep(0.2)
+    raise RuntimeError("no notification-area icon %s for %s" % (icon_id, title))
+
+
+def start_subject(env, bin_dir, work, which, name, pipe=None):
+    """Starts one of SUBJECTS and waits until it runs as it will be measured."""
+    folder, exe_name, title, _, icon_id = SUBJECTS[which]
+    exe = os.path.join(os.path.dirname(bin_dir), folder, exe_name)
+    process = start_wine(dict(env, QUIBSIM_PIPE=pipe) if pipe else env, exe, os.path.join(work, name + ".out"))
+    wait_for_window(env, bin_dir, title)
+    if pipe:
+        wait_for_link(env, bin_dir, pipe)
+    if icon_id:
+        wait_for_icon(env, bin_dir, title, icon_id)
+    return process, linux_pid_of(process, exe)
+
+
 def start_reference(env, bin_dir, work, name):
-    exe = os.path.join(bin_dir, REFERENCE_EXE)
-    process = start_wine(env, exe, os.path.join(work, name + ".out"))
-    wait_for_window(env, bin_dir, REFERENCE_TITLE)
-    return process, linux_pid_of(process, exe)
+    return start_subject(env, bin_dir, work, "reference", name)
 
 
-def start_program(env, bin_dir, work, name, pipe):
-    program_env = dict(env, QUIBSIM_PIPE=pipe)
-    exe = os.path.join(bin_dir, PROGRAM_EXE)
-    process = start_wine(program_env, exe, os.path.join(work, name + ".out"))
-    wait_for_window(env, bin_dir, PROGRAM_TITLE)
-    wait_for_link(env, bin_dir, pipe)
-    return process, linux_pid_of(process, exe)
+def end_subject(env, bin_dir, which, process):
+    _, _, title, how, _ = SUBJECTS[which]
+    return end_window(env, bin_dir, process, how, title)
 
 
 def end_window(env, bin_dir, process, how, title):
@@ -234,6 +272,7 @@ def measure_window(env, bin_dir, seconds, linux_pids, titles, server):
             "tasks": task_deltas(before["tasks"], after["tasks"], linux_pids[name]),
             "hwm_kb": after["hwm_kb"],
             "rss_kb": after["rss_kb"],
+            "modules": mapped_modules(linux_pids[name]),
         }
         w0, w1 = windows_before.get(title, {}), windows_after.get(title, {})
         if w0.get("ok") == 1 and w1.get("ok") == 1:
@@ -265,33 +304,34 @@ def idle_baseline(env, bin_dir, work, seconds):
     return measure_window(env, bin_dir, seconds, {}, [], server)
 
 
-def side_by_side(env, bin_dir, work, windows, seconds, settle):
-    """Both programs at once, measured over several windows in a row, so that a burst of other
+def side_by_side(env, bin_dir, work, windows, seconds, settle, pair=("program", "reference")):
+    """Two programs at once, measured over several windows in a row, so that a burst of other
     work on the machine shows as one odd window rather than skewing the only one. Half of the
-    windows with the reference started first, half with the program started first: the start
-    order of two processes woken by the same 10 ms tick was seen to move their figures by a few
-    percent."""
-    result = {"windows": []}
-    for order in ("reference first", "program first"):
-        count = windows // 2 if order == "reference first" else windows - windows // 2
+    windows with the reference (the second of the pair) started first, half with the measured
+    one started first: the start order of two processes woken by the same 10 ms tick was seen
+    to move their figures by a few percent."""
+    measured, reference = pair
+    titles = [SUBJECTS[key][2] for key in pair]
+    result = {"pair": list(pair), "windows": []}
+    for first in (reference, measured):
+        order = "%s first" % first
+        count = windows // 2 if first == reference else windows - windows // 2
         if count == 0:
             continue
-        if order == "reference first":
-            reference, reference_pid = start_reference(env, bin_dir, work, "side_reference")
-            program, program_pid = start_program(env, bin_dir, work, "side_program", "QuibPerfSide")
-        else:
-            program, program_pid = start_program(env, bin_dir, work, "side_program2", "QuibPerfSide2")
-            reference, reference_pid = start_reference(env, bin_dir, work, "side_reference2")
+        started = {}
+        for key in ((reference, measured) if first == reference else (measured, reference)):
+            name = "side_%s_%s" % (key, order.replace(" ", "_"))
+            pipe = "QuibPerfSide%d" % len(result["windows"]) if key == "program" else None
+            started[key] = start_subject(env, bin_dir, work, key, name, pipe)
         time.sleep(settle)
         server = wineserver_pid(os.path.join(work, "prefix"))
         for number in range(1, count + 1):
             print("     %s, window %d of %d" % (order, number, count), flush=True)
-            window = measure_window(env, bin_dir, seconds, {"program": program_pid, "reference": reference_pid},
-                                    [PROGRAM_TITLE, REFERENCE_TITLE], server)
+            window = measure_window(env, bin_dir, seconds, {key: started[key][1] for key in pair}, titles, server)
             window["order"] = order
             result["windows"].append(window)
-        result["program_exit " + order] = end_window(env, bin_dir, program, "exit", PROGRAM_TITLE)
-        result["reference_exit " + order] = end_window(env, bin_dir, reference, "close", REFERENCE_TITLE)
+        for key in pair:
+            result["%s_exit %s" % (key, order)] = end_subject(env, bin_dir, key, started[key][0])
     return result
 
 
@@ -319,16 +359,12 @@ def twins(env, bin_dir, work, windows, seconds, settle):
 
 def alone(env, bin_dir, work, which, seconds, settle, round_number):
     name = "%s_alone_%d" % (which, round_number)
-    if which == "program":
-        process, pid = start_program(env, bin_dir, work, name, "QuibPerfAlone%d" % round_number)
-        title, how = PROGRAM_TITLE, "exit"
-    else:
-        process, pid = start_reference(env, bin_dir, work, name)
-        title, how = REFERENCE_TITLE, "close"
+    pipe = "QuibPerfAlone%d" % round_number if which == "program" else None
+    process, pid = start_subject(env, bin_dir, work, which, name, pipe)
     time.sleep(settle)
     server = wineserver_pid(os.path.join(work, "prefix"))
-    result = measure_window(env, bin_dir, seconds, {which: pid}, [title], server)
-    result["exit"] = end_window(env, bin_dir, process, how, title)
+    result = measure_window(env, bin_dir, seconds, {which: pid}, [SUBJECTS[which][2]], server)
+    result["exit"] = end_subject(env, bin_dir, which, process)
     return result
 
 
@@ -448,6 +484,7 @@ def main():
     parser.add_argument("--reports", type=int, default=300)
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--render", action="store_true", help="only rewrite the page from the last results")
+    parser.add_argument("--note", help="what else ran on the machine meanwhile, for the page")
     args = parser.parse_args()
 
     build = os.path.abspath(args.build)
@@ -459,12 +496,17 @@ def main():
     if args.render:
         with open(results_path) as source:
             results = json.load(source)
+        if args.note is not None:
+            results["note"] = args.note
+            with open(results_path, "w") as target:
+                json.dump(results, target, indent=1)
     else:
         os.makedirs(work, exist_ok=True)
         results = {"machine": machine_facts(os.path.relpath(build, ROOT)), "load_start": load_average(),
-                   "settle": args.settle}
+                   "settle": args.settle, "note": args.note}
         results["images"] = {"program": image_facts(bin_dir, PROGRAM_EXE),
-                             "reference": image_facts(bin_dir, REFERENCE_EXE)}
+                             "reference": image_facts(bin_dir, REFERENCE_EXE),
+                             "tray": image_facts(bin_dir, TRAY_REFERENCE_EXE)}
         wine_session(work, "start")
         try:
             env = session_env(work)
@@ -472,16 +514,19 @@ def main():
             results["idle"] = idle_baseline(env, bin_dir, work, args.round_seconds)
             print("==== side by side, %d windows of %g s" % (args.windows, args.seconds), flush=True)
             results["side_by_side"] = side_by_side(env, bin_dir, work, args.windows, args.seconds, args.settle)
+            print("==== side by side with the minimal library against the tray program, %d windows of %g s"
+                  % (args.windows, args.seconds), flush=True)
+            results["side_by_side_tray"] = side_by_side(env, bin_dir, work, args.windows, args.seconds, args.settle,
+                                                        ("minimal", "tray"))
             print("==== two copies of the reference side by side, 3 windows of %g s" % args.seconds, flush=True)
             results["twins"] = twins(env, bin_dir, work, 3, args.seconds, args.settle)
             results["alternating"] = []
             for number in range(1, args.rounds + 1):
-                print("==== alone, round %d: reference, then program, %g s each" % (number, args.round_seconds),
-                      flush=True)
+                print("==== alone, round %d: timer, tray, program with the minimal library, program, %g s each"
+                      % (number, args.round_seconds), flush=True)
                 results["alternating"].append({
-                    "reference": alone(env, bin_dir, work, "reference", args.round_seconds, args.settle, number),
-                    "program": alone(env, bin_dir, work, "program", args.round_seconds, args.settle, number),
-                })
+                    which: alone(env, bin_dir, work, which, args.round_seconds, args.settle, number)
+                    for which in ("reference", "tray", "minimal", "program")})
             print("==== latency, %d reports" % args.reports, flush=True)
             results["latency"] = latency_run(env, bin_dir, work, args.reports, args.seed)
         finally:

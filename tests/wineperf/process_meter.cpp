@@ -8,12 +8,15 @@
 //                                  (ok=0 and the failing step when a value could not be read)
 //   process_meter close TITLE      posts WM_CLOSE to the window
 //   process_meter exit TITLE       posts WM_COMMAND 105 (the program's exit command)
-//   process_meter selftest         starts reference_timer.exe from this program's folder,
-//                                  reads its times and memory, closes it, checks exit code 0
+//   process_meter icon TITLE ID    exit code 0 when the window shows notification-area icon ID
+//   process_meter selftest         starts reference_timer.exe and reference_tray.exe from this
+//                                  program's folder, reads their times and memory, finds the
+//                                  tray reference's icon, closes them, checks exit codes 0
 //
 // Exit codes: 0 done; 2 a window was not found or a value could not be read; 3 bad usage.
 #include <windows.h>
 #include <psapi.h>
+#include <shellapi.h>
 #include <tlhelp32.h>
 
 #include <cstdio>
@@ -26,6 +29,8 @@ enum : int { EXIT_DONE = 0, EXIT_FAILED = 2, EXIT_USAGE = 3 };
 
 constexpr WORD IDM_EXIT = 105;
 const wchar_t REFERENCE_TITLE[] = L"QUIB PERF REFERENCE TIMER";
+const wchar_t TRAY_REFERENCE_TITLE[] = L"QUIB PERF REFERENCE TRAY";
+constexpr UINT TRAY_REFERENCE_ICON_ID = 1;
 constexpr DWORD WINDOW_WAIT_MS = 10000;
 
 struct ProcessFigures {
@@ -154,6 +159,24 @@ int Post(const wchar_t* title, UINT message, WPARAM wParam)
     return window != nullptr && PostMessageW(window, message, wParam, 0) ? EXIT_DONE : EXIT_FAILED;
 }
 
+// The shell keeps icons by owner window and id, whoever asks: a change that changes nothing
+// succeeds only for an icon that is there.
+bool ShowsTrayIcon(HWND window, UINT iconId)
+{
+    NOTIFYICONDATAW icon = {sizeof(NOTIFYICONDATAW)};
+    icon.hWnd = window;
+    icon.uID = iconId;
+    return Shell_NotifyIconW(NIM_MODIFY, &icon) != FALSE;
+}
+
+int Icon(const wchar_t* title, const wchar_t* iconId)
+{
+    HWND window = FindTitledWindow(title);
+    return window != nullptr && ShowsTrayIcon(window, static_cast<UINT>(wcstoul(iconId, nullptr, 0)))
+               ? EXIT_DONE
+               : EXIT_FAILED;
+}
+
 std::wstring ThisFolder()
 {
     wchar_t path[MAX_PATH] = {};
@@ -172,11 +195,12 @@ HWND WaitForTitledWindow(const wchar_t* title)
     return window;
 }
 
-// Proves the helper against the reference program: every value it reports can be read, and
-// the reference ends cleanly when closed.
-int SelfTest()
+// Proves the helper against a reference program: every value it reports can be read, the
+// tray reference's icon is found (and a window without one is not), and the program ends
+// cleanly when closed.
+int SelfTestWith(const wchar_t* exeName, const wchar_t* title, bool hasIcon)
 {
-    std::wstring exe = ThisFolder() + L"reference_timer.exe";
+    std::wstring exe = ThisFolder() + exeName;
     std::wstring commandLine = L"\"" + exe + L"\"";
     STARTUPINFOW startup = {sizeof startup};
     PROCESS_INFORMATION info = {};
@@ -187,18 +211,22 @@ int SelfTest()
     }
     CloseHandle(info.hThread);
     int result = EXIT_DONE;
-    HWND window = WaitForTitledWindow(REFERENCE_TITLE);
+    HWND window = WaitForTitledWindow(title);
     DWORD owner = 0;
     if (window == nullptr || GetWindowThreadProcessId(window, &owner) == 0 || owner != info.dwProcessId) {
-        wprintf(L"selftest: the reference's window was not found\n");
+        wprintf(L"selftest: the window of %ls was not found\n", exeName);
         result = EXIT_FAILED;
     } else {
         Sleep(300);  // some timer ticks, so the times have something to count
         const ProcessFigures figures = ReadFigures(owner);
-        PrintFigures(REFERENCE_TITLE, figures);
+        PrintFigures(title, figures);
         if (figures.failure != nullptr || figures.peakWorkingSet == 0 ||
             figures.peakWorkingSet < figures.workingSet) {
             wprintf(L"selftest: implausible figures\n");
+            result = EXIT_FAILED;
+        }
+        if (ShowsTrayIcon(window, TRAY_REFERENCE_ICON_ID) != hasIcon) {
+            wprintf(L"selftest: %ls %ls a notification-area icon\n", exeName, hasIcon ? L"does not show" : L"shows");
             result = EXIT_FAILED;
         }
         PostMessageW(window, WM_CLOSE, 0, 0);
@@ -210,11 +238,18 @@ int SelfTest()
     GetExitCodeProcess(info.hProcess, &exitCode);
     CloseHandle(info.hProcess);
     if (exitCode != 0) {
-        wprintf(L"selftest: the reference ended with %lu\n", exitCode);
+        wprintf(L"selftest: %ls ended with %lu\n", exeName, exitCode);
         result = EXIT_FAILED;
     }
     fflush(stdout);
     return result;
+}
+
+int SelfTest()
+{
+    const int timer = SelfTestWith(L"reference_timer.exe", REFERENCE_TITLE, false);
+    const int tray = SelfTestWith(L"reference_tray.exe", TRAY_REFERENCE_TITLE, true);
+    return timer != EXIT_DONE ? timer : tray;
 }
 
 }  // namespace
@@ -230,9 +265,12 @@ int wmain(int argc, wchar_t** argv)
     if (argc == 3 && wcscmp(argv[1], L"exit") == 0) {
         return Post(argv[2], WM_COMMAND, IDM_EXIT);
     }
+    if (argc == 4 && wcscmp(argv[1], L"icon") == 0) {
+        return Icon(argv[2], argv[3]);
+    }
     if (argc == 2 && wcscmp(argv[1], L"selftest") == 0) {
         return SelfTest();
     }
-    fwprintf(stderr, L"usage: process_meter times TITLE... | close TITLE | exit TITLE | selftest\n");
+    fwprintf(stderr, L"usage: process_meter times TITLE... | close TITLE | exit TITLE | icon TITLE ID | selftest\n");
     return EXIT_USAGE;
 }

@@ -9,9 +9,11 @@ the library was loaded, `tid=`, `pid=`, then `call=<entry> ... ret=` or `event=<
 import bisect
 import math
 import random
+import re
 
 PROGRAM_EXE = "QuibTPCenter.exe"
 REFERENCE_EXE = "reference_timer.exe"
+TRAY_REFERENCE_EXE = "reference_tray.exe"
 POLL_PERIOD_MS = 10
 
 REPORT_STATUS = 259
@@ -204,6 +206,20 @@ def parse_proc_status_number(text, key):
         if name == key:
             return int(value.split()[0])
     return None
+
+
+def parse_mapped_modules(maps_text):
+    """The file names of the DLLs (.dll, .drv, .exe) and Unix libraries (.so) in /proc/<pid>/maps,
+    sorted, each once."""
+    names = set()
+    for line in maps_text.splitlines():
+        fields = line.split(None, 5)
+        if len(fields) < 6 or not fields[5].startswith("/"):
+            continue
+        name = fields[5].rsplit("/", 1)[-1]
+        if name.lower().endswith((".dll", ".drv", ".exe")) or re.search(r"\.so(\.[0-9]+)*$", name):
+            names.add(name)
+    return sorted(names)
 
 
 def parse_meter_line(line):

@@ -128,6 +128,19 @@ class ProcFiles(unittest.TestCase):
         self.assertIsNone(wineperf.parse_proc_status_number(text, "VmSwap"))
 
 
+    def test_mapped_modules(self):
+        maps = "\n".join([
+            "00400000-00401000 r--p 00000000 08:01 12 /build/bin/QuibTPCenter.exe",
+            "7f0000-7f1000 r-xp 00001000 08:01 34 /usr/lib/wine/x86_64-windows/shell32.dll",
+            "7f1000-7f2000 r--p 00002000 08:01 34 /usr/lib/wine/x86_64-windows/shell32.dll",
+            "7f2000-7f3000 r-xp 00000000 08:01 56 /usr/lib/x86_64-linux-gnu/libX11.so.6.4.0",
+            "7f3000-7f4000 rw-s 00000000 00:05 78 /dev/shm/wine-tmp (deleted)",
+            "7f4000-7f5000 rw-p 00000000 00:00 0 [heap]",
+            "7f5000-7f6000 rw-p 00000000 00:00 0 ",
+            "7f6000-7f7000 r--p 00000000 08:01 90 /usr/lib/locale/C.utf8/LC_CTYPE"])
+        self.assertEqual(wineperf.parse_mapped_modules(maps), ["QuibTPCenter.exe", "libX11.so.6.4.0", "shell32.dll"])
+
+
 class HelperOutput(unittest.TestCase):
     def test_meter_line_with_a_title_with_blanks(self):
         items = wineperf.parse_meter_line(
@@ -207,6 +220,31 @@ class Page(unittest.TestCase):
         self.assertEqual(perf_page.host_figures_summary(page),
                          "callback with a changing report 44.0, quiet poll tick 32.0, poll tick with a redraw 80.0")
         self.assertIsNone(perf_page.host_quiet_tick("no table here"))
+
+
+def alone_round(rates_ms, peaks_mib):
+    """One round of the four programs, each alone for 10 s, as perf_wine.py records it."""
+    def run(which, rate_ms, peak_mib):
+        return {"seconds": 10.0, "wineserver_run_s": 0.1,
+                "processes": {which: {"run_s": rate_ms / 100, "hwm_kb": peak_mib * 1024,
+                                      "peak_working_set": peak_mib * 1048576, "threads": 1}}}
+    return {which: run(which, rate, peak) for which, rate, peak in zip(perf_page.SUBJECTS, rates_ms, peaks_mib)}
+
+
+class Costs(unittest.TestCase):
+    def test_the_program_is_set_against_the_tray_program_and_the_library_against_the_program(self):
+        # timer, tray program, program on the minimal library, program on the simulated library
+        rounds = [alone_round([10, 12, 13, 15], [17, 18, 19, 26]),
+                  alone_round([10, 12, 19, 19], [17, 18, 19, 26]),
+                  alone_round([10, 12, 14, 14.5], [17, 18.5, 19, 27])]
+        alone = {which: perf_page.alone_figures(rounds, which) for which in perf_page.SUBJECTS}
+        costs = perf_page.costs(alone)
+        self.assertAlmostEqual(costs["program_memory"], 1 * 1048576)
+        self.assertAlmostEqual(costs["library_memory"], 7 * 1048576)
+        self.assertAlmostEqual(costs["program_hwm_kb"], 1024)
+        # Medians of each round's difference, in seconds a second: 1, 7, 2 ms/s and 2, 0, 0.5 ms/s.
+        self.assertAlmostEqual(costs["program_rate"], 0.002)
+        self.assertAlmostEqual(costs["library_rate"], 0.0005)
 
 
 if __name__ == "__main__":
