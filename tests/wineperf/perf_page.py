@@ -474,7 +474,7 @@ def against_tray(r, f):
     add("")
     add("- %s (`tests/wineperf/reference_timer.cpp`): a hidden window, a 10 ms `SetTimer` and a" % SUBJECTS["reference"][0])
     add("  `GetMessageW` loop, nothing else.")
-    add("- %s (`tests/wineperf/reference_tray.cpp`): the same and one notification-area icon," % SUBJECTS["tray"][0])
+    add("- %s (`tests/wineperf/reference_timer.cpp`, built with `REFERENCE_TRAY_ICON`): the same and one notification-area icon," % SUBJECTS["tray"][0])
     add("  added with `Shell_NotifyIconW` (a `NOTIFYICONDATAW` of 976 bytes, a system icon). What any")
     add("  program that shows an icon pays, and the reference for the program's cost.")
     add("- the program on the minimal library: `QuibTPCenter.exe` copied into `%s/perf-minimal/` beside" % m["build"])

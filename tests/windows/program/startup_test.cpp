@@ -1,7 +1,6 @@
 // Start-up and exit of the real program, as a separate process with the simulated library.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <deque>
 #include <string>
 
@@ -196,33 +195,6 @@ TEST_F(StartupTest, RestartTheMomentTheWindowIsGoneRuns)
     EXPECT_NE(WaitForProgramWindow(next.processId), nullptr);
     EXPECT_TRUE(WaitForLink(log, next.processId));
     EXPECT_EQ(WaitForExit(old), 0u);
-}
-
-// The link timer's period, bounded from both sides by the gaps between refused attempts.
-TEST_F(StartupTest, LinkAttemptsComeALinkPeriodApart)
-{
-    const std::wstring scenario = ThisProgramFolder() + L"startup-refuse.txt";
-    FILE* file = _wfopen(scenario.c_str(), L"wb");
-    ASSERT_NE(file, nullptr);
-    fputs("refuse 2\n", file);
-    fclose(file);
-    SetEnvironmentVariableW(L"QUIBSIM_SCENARIO", scenario.c_str());
-    ProgramProcess& program = Start();
-    SetEnvironmentVariableW(L"QUIBSIM_SCENARIO", nullptr);
-    ASSERT_TRUE(WaitForLink(log, program.processId));
-
-    std::vector<long long> attempts;
-    for (const std::string& line : ReadLines(log)) {
-        if (line.find("call=TpConnect ") != std::string::npos) {
-            attempts.push_back(std::stoll(line.substr(2)));  // t=<microseconds>
-        }
-    }
-    ASSERT_EQ(attempts.size(), 3u);
-    for (size_t i = 1; i < attempts.size(); ++i) {
-        const long long gapMs = (attempts[i] - attempts[i - 1]) / 1000;
-        EXPECT_GE(gapMs, 1400) << "attempt " << i;
-        EXPECT_LE(gapMs, 2000) << "attempt " << i;
-    }
 }
 
 TEST_F(StartupTest, FirstLinkAttemptComesAfterTheLinkPeriod)
