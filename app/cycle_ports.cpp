@@ -15,14 +15,14 @@ void StopCycleTimer(uint32_t timerId)
     KillTimer(MainWindow, timerId);
 }
 
-void AddStatusIcon(IconSlot slot, const wchar_t* tip)
+bool AddStatusIcon(IconSlot slot, const wchar_t* tip)
 {
-    AddTrayIcon(IconSet[slot], tip);
+    return AddTrayIcon(IconSet[slot], tip) != FALSE;
 }
 
-void SetStatusIconImage(IconSlot slot)
+bool SetStatusIconImage(IconSlot slot)
 {
-    SetTrayIconImage(IconSet[slot]);
+    return SetTrayIconImage(IconSet[slot]) != FALSE;
 }
 
 void RemoveStatusIcon()
@@ -30,10 +30,10 @@ void RemoveStatusIcon()
     RemoveTrayIcon();
 }
 
-void RestoreStatusIcon(IconSlot slot)
+bool RestoreStatusIcon(IconSlot slot)
 {
     // The tip is copied out first: the add writes it back into the same record.
     wchar_t tip[ARRAYSIZE(TrayIcon.szTip)];
     lstrcpynW(tip, TrayIcon.szTip, ARRAYSIZE(tip));
-    AddTrayIcon(IconSet[slot], tip);
+    return AddTrayIcon(IconSet[slot], tip) != FALSE;
 }

@@ -39,6 +39,15 @@ void RegisterMainWindowClass(HINSTANCE instance, const wchar_t* className)
     RegisterClassExW(&windowClass);
 }
 
+// A copy started from an administrator's prompt runs elevated, and the privilege isolation
+// drops the messages of the non-elevated Explorer: let the restarted taskbar's one message
+// through, so the icon comes back, and nothing else.
+void ListenForTaskbarCreated()
+{
+    TaskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarCreated");
+    ChangeWindowMessageFilterEx(MainWindow, TaskbarCreatedMessage, MSGFLT_ALLOW, nullptr);
+}
+
 int RunMessageLoop(HACCEL accelerators)
 {
     MSG message = {};
@@ -78,7 +87,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     AppInstance = instance;
     LoadIconSet(instance);
     HACCEL accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDC_APPCLASS));
-    TaskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarCreated");
+    ListenForTaskbarCreated();
     SetTimer(MainWindow, IDT_LINK, LINK_PERIOD_MS, nullptr);
 
     return RunMessageLoop(accelerators);

@@ -12,9 +12,10 @@ void StartCycleTimer(uint32_t timerId, uint32_t periodMs);
 // Stops the timer; a timer that does not run is left alone.
 void StopCycleTimer(uint32_t timerId);
 
-// The notification-area icon, showing the picture of an icon slot. Results are not used.
-void AddStatusIcon(IconSlot slot, const wchar_t* tip);
-void SetStatusIconImage(IconSlot slot);
+// The notification-area icon, showing the picture of an icon slot. An add and a picture
+// change say whether the shell took them; a taskbar too busy to answer refuses both.
+bool AddStatusIcon(IconSlot slot, const wchar_t* tip);
+bool SetStatusIconImage(IconSlot slot);
 void RemoveStatusIcon();
 // Adds the icon again after the shell lost it, with the tip of the last add.
-void RestoreStatusIcon(IconSlot slot);
+bool RestoreStatusIcon(IconSlot slot);

@@ -1,5 +1,7 @@
 #include "link/poll_cycle.h"
 
+#include <algorithm>
+
 #include "link/cycle_ports.h"
 #include "link/touchpad_api.h"
 #include "res/resource.h"
@@ -11,10 +13,26 @@ const wchar_t LINK_TIP[] = L"QUIB Touch Pad Center";
 const wchar_t RETURN_TIP[] = L"QuibTP Center";
 
 void* AppInstance = nullptr;
+ICONRETRY IconRetry = {};
 
 // linked, touchpadDisabled, trayMode and initDone are written on the window thread only;
 // the report thread touches the fields behind refreshPending (see touch_status.h).
 namespace {
+
+// After every shell call that the shown icon depends on. A refusal while tries are already
+// failing doubles the wait, so a taskbar that never answers (each call then waits about
+// four seconds on Windows) holds the window thread only a small part of the time.
+void NoteIconInPlace(bool inPlace)
+{
+    if (inPlace) {
+        IconRetry.missing = 0;
+        return;
+    }
+    IconRetry.wait = IconRetry.missing == 0 ? ICON_RETRY_FIRST_TICKS
+                                            : std::min(IconRetry.wait * 2, ICON_RETRY_MAX_TICKS);
+    IconRetry.ticksLeft = IconRetry.wait;
+    IconRetry.missing = 1;
+}
 
 // Step 1 of a poll tick. The flag is inverted rather than set to the library's answer, so
 // an answer other than 0 and 1 flips it on every tick, and the library hears each flip.
@@ -38,9 +56,10 @@ void FollowTrayMode()
     }
     if (mode == 0) {
         RemoveStatusIcon();
+        IconRetry.missing = 0;  // no icon is due, so none is missing
     }
     if (previous == 0) {
-        AddStatusIcon(idleIcon, RETURN_TIP);
+        NoteIconInPlace(AddStatusIcon(idleIcon, RETURN_TIP));
     }
     TouchStatus.trayMode = mode;
     AnnounceRefresh(TouchStatus);
@@ -55,19 +74,38 @@ void InitialiseLibraryOnce()
     }
 }
 
+// Step 4 while the icon is missing. No picture change is sent meanwhile: it would be refused
+// as well. The try adds the icon with the picture of the moment and the tip of the last add.
+// A refused picture change may have meant the shell's answer was lost and not the icon: then
+// the shell refuses the add as a duplicate, and a picture change puts the icon in step.
+void RetryMissingIcon()
+{
+    if (IconRetry.ticksLeft > 1) {
+        --IconRetry.ticksLeft;
+        return;
+    }
+    TakeRefreshPending(TouchStatus);
+    const IconSlot slot = ChooseTrayIcon(TouchStatus);
+    NoteIconInPlace(RestoreStatusIcon(slot) || SetStatusIconImage(slot));
+}
+
 // Step 4. The flag is taken before the fields are read, so a report that lands during the
 // redraw sets it again and is drawn on the next tick. While the mode hides the icon the
-// flag is kept for when the icon returns. A quiet tick only loads the flag.
+// flag is kept for when the icon returns. A quiet tick only loads the two flags.
 void RedrawIfPending()
 {
     if (TouchStatus.trayMode == 0) {
+        return;
+    }
+    if (IconRetry.missing != 0) {
+        RetryMissingIcon();
         return;
     }
     if (TouchStatus.refreshPending.load(std::memory_order_relaxed) == 0) {
         return;
     }
     if (TakeRefreshPending(TouchStatus) != 0) {
-        SetStatusIconImage(ChooseTrayIcon(TouchStatus));
+        NoteIconInPlace(SetStatusIconImage(ChooseTrayIcon(TouchStatus)));
     }
 }
 
@@ -87,7 +125,7 @@ void LinkTick()
     // A re-link while the library asks for no icon leaves the icon out; the first link
     // always adds it, before the tray mode has ever been read.
     if (TouchStatus.trayMode != 0) {
-        AddStatusIcon(unlinkedIcon, LINK_TIP);
+        NoteIconInPlace(AddStatusIcon(unlinkedIcon, LINK_TIP));
     }
     TouchStatus.linked = 1;
     StopCycleTimer(IDT_LINK);
@@ -133,5 +171,5 @@ void OnTaskbarCreated()
     if (TouchStatus.linked == 0 || TouchStatus.trayMode == 0) {
         return;
     }
-    RestoreStatusIcon(ChooseTrayIcon(TouchStatus));
+    NoteIconInPlace(RestoreStatusIcon(ChooseTrayIcon(TouchStatus)));
 }

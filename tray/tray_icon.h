@@ -8,7 +8,8 @@
 // and never zeroed again: each operation writes only its own fields.
 extern NOTIFYICONDATAW TrayIcon;
 
-// Each calls Shell_NotifyIconW once and returns its result, which the program ignores.
+// Each calls Shell_NotifyIconW once and returns its result: FALSE when the shell refused
+// the request or did not answer it in time.
 BOOL AddTrayIcon(HICON icon, const wchar_t* tip);
 BOOL SetTrayIconImage(HICON icon);
 BOOL RemoveTrayIcon();

@@ -53,18 +53,37 @@ void StopCycleTimer(uint32_t timerId)
     CycleWorld.events.push_back("stop timer " + std::to_string(timerId));
 }
 
-void AddStatusIcon(IconSlot slot, const wchar_t* tip)
+namespace {
+
+// A refused call is recorded with " refused" and changes nothing the shell shows.
+bool ShellAnswer(const std::string& event)
 {
-    CycleWorld.iconShown = true;
-    CycleWorld.picture = slot;
-    CycleWorld.tip = tip;
-    CycleWorld.events.push_back("tray add " + SlotName(slot) + " '" + Narrow(tip) + "'");
+    const bool takes = CycleWorld.shellRefusals == 0;
+    CycleWorld.shellRefusals -= takes ? 0 : 1;
+    CycleWorld.events.push_back(event + (takes ? "" : " refused"));
+    return takes;
 }
 
-void SetStatusIconImage(IconSlot slot)
+}  // namespace
+
+bool AddStatusIcon(IconSlot slot, const wchar_t* tip)
 {
+    CycleWorld.tip = tip;  // the record keeps the tip of a refused add too
+    if (!ShellAnswer("tray add " + SlotName(slot) + " '" + Narrow(tip) + "'")) {
+        return false;
+    }
+    CycleWorld.iconShown = true;
     CycleWorld.picture = slot;
-    CycleWorld.events.push_back("tray image " + SlotName(slot));
+    return true;
+}
+
+bool SetStatusIconImage(IconSlot slot)
+{
+    if (!ShellAnswer("tray image " + SlotName(slot))) {
+        return false;
+    }
+    CycleWorld.picture = slot;
+    return true;
 }
 
 void RemoveStatusIcon()
@@ -73,9 +92,12 @@ void RemoveStatusIcon()
     CycleWorld.events.push_back("tray remove");
 }
 
-void RestoreStatusIcon(IconSlot slot)
+bool RestoreStatusIcon(IconSlot slot)
 {
+    if (!ShellAnswer("tray restore " + SlotName(slot) + " '" + Narrow(CycleWorld.tip.c_str()) + "'")) {
+        return false;
+    }
     CycleWorld.iconShown = true;
     CycleWorld.picture = slot;
-    CycleWorld.events.push_back("tray restore " + SlotName(slot) + " '" + Narrow(CycleWorld.tip.c_str()) + "'");
+    return true;
 }

@@ -14,6 +14,7 @@ struct FakeCycleWorld {
     bool iconShown = false;                   // what the shell would show
     IconSlot picture = appIcon;
     std::wstring tip;
+    int shellRefusals = 0;                    // the next adds and picture changes a busy taskbar refuses
 };
 
 extern FakeCycleWorld CycleWorld;

@@ -19,6 +19,7 @@ protected:
     {
         ResetTouchStatus();
         ResetCycleWorld();
+        IconRetry = {};
         // Start-up leaves the link timer running.
         CycleWorld.timers[IDT_LINK] = LINK_PERIOD_MS;
     }
@@ -45,6 +46,19 @@ protected:
     }
 
     std::map<uint32_t, uint32_t> PollOnly() const { return {{IDT_POLL, POLL_PERIOD_MS}}; }
+
+    // Poll ticks up to and including the next one that calls the shell, and its events.
+    std::pair<uint32_t, Events> TicksToShellCall()
+    {
+        for (uint32_t tick = 1; tick <= 3 * ICON_RETRY_MAX_TICKS; ++tick) {
+            PollTick();
+            Events events = Take();
+            if (events.size() > 2) {
+                return {tick, events};
+            }
+        }
+        return {0, {}};
+    }
 };
 
 // ---- LinkTick ----
@@ -360,6 +374,57 @@ TEST_F(PollCycleTest, TaskbarRestartRestoresADueIcon)
     Take();
     OnTaskbarCreated();  // the library asks for no icon
     EXPECT_EQ(Take(), Events{});
+}
+
+// ---- A taskbar too busy to answer ----
+
+TEST_F(PollCycleTest, RefusedIconIsTriedAgainLessOftenUntilTheShellTakesIt)
+{
+    CycleWorld.shellRefusals = 1 + 2 * 7;  // the link's add, then seven tries of add and picture
+    LinkTick();
+    PollTick();  // no picture change for an icon that is not there
+    EXPECT_EQ(Take(), (Events{"TpConnect()", LINK_ADD + " refused", "stop timer 101", "start timer 102 10",
+                              "TpIsDisabled()", "TpGetTrayMode()", "TpInitOnce()"}));
+    const Events refusedTry = {"TpIsDisabled()", "TpGetTrayMode()",
+                               "tray restore idleIcon 'QUIB Touch Pad Center' refused", "tray image idleIcon refused"};
+    for (uint32_t ticks : {63u, 128u, 256u, 512u, 1024u, 2048u, 2048u}) {
+        EXPECT_EQ(TicksToShellCall(), std::make_pair(ticks, refusedTry));
+    }
+    Deliver(0, 2, 4);  // the try shows the picture of the moment
+    EXPECT_EQ(TicksToShellCall(), std::make_pair(2048u, Events{"TpIsDisabled()", "TpGetTrayMode()",
+                                                               "tray restore finger2_2 'QUIB Touch Pad Center'"}));
+    Deliver(0, 1, 0);
+    PollTick();
+    EXPECT_EQ(Take().back(), "tray image finger1_0");
+    EXPECT_EQ(TicksToShellCall().first, 0u);  // in place: quiet ticks again
+}
+
+TEST_F(PollCycleTest, RefusedPictureIsPutRightByTheNextTry)
+{
+    Link();
+    PollTick();
+    CycleWorld.shellRefusals = 2;  // the picture; then the add, as a duplicate of the icon still there
+    Deliver(0, 1, 0);
+    EXPECT_EQ(TicksToShellCall(), std::make_pair(1u, Events{"TpIsDisabled()", "TpGetTrayMode()",
+                                                            "tray image finger1_0 refused"}));
+    EXPECT_EQ(TicksToShellCall(),
+              std::make_pair(ICON_RETRY_FIRST_TICKS, Events{"TpIsDisabled()", "TpGetTrayMode()",
+                                                            "tray restore finger1_0 'QUIB Touch Pad Center' refused",
+                                                            "tray image finger1_0"}));
+    EXPECT_EQ(TicksToShellCall().first, 0u);
+}
+
+TEST_F(PollCycleTest, IconThatIsNoLongerDueIsNotTriedAgain)
+{
+    CycleWorld.shellRefusals = 1;
+    Link();
+    FakeScript.trayModeResult = 0;
+    EXPECT_EQ(TicksToShellCall(), std::make_pair(1u, Events{"TpIsDisabled()", "TpGetTrayMode()", "tray remove",
+                                                            "TpInitOnce()"}));
+    EXPECT_EQ(TicksToShellCall().first, 0u);
+    FakeScript.trayModeResult = 1;
+    EXPECT_EQ(TicksToShellCall().second, (Events{"TpIsDisabled()", "TpGetTrayMode()", RETURN_ADD,
+                                                 "tray image idleIcon"}));
 }
 
 // ---- The whole machine, scripted ----

@@ -25,16 +25,18 @@ void StopCycleTimer(uint32_t)
     ++NullCyclePorts.timerStops;
 }
 
-void AddStatusIcon(IconSlot slot, const wchar_t*)
+bool AddStatusIcon(IconSlot slot, const wchar_t*)
 {
     ++NullCyclePorts.trayAdds;
     NullCyclePorts.picture = slot;
+    return true;
 }
 
-void SetStatusIconImage(IconSlot slot)
+bool SetStatusIconImage(IconSlot slot)
 {
     ++NullCyclePorts.trayImages;
     NullCyclePorts.picture = slot;
+    return true;
 }
 
 void RemoveStatusIcon()
@@ -42,8 +44,9 @@ void RemoveStatusIcon()
     ++NullCyclePorts.trayRemoves;
 }
 
-void RestoreStatusIcon(IconSlot slot)
+bool RestoreStatusIcon(IconSlot slot)
 {
     ++NullCyclePorts.trayRestores;
     NullCyclePorts.picture = slot;
+    return true;
 }

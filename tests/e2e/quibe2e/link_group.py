@@ -10,8 +10,10 @@ from quibe2e.wine import (IDM_EXIT, WM_COMMAND, WM_WTSSESSION_CHANGE, WTS_CONSOL
                           WTS_CONSOLE_DISCONNECT, Program)
 
 POLL_CALLS = ("TpIsDisabled", "TpGetTrayMode")
-START_ENTRIES = ("wtsapi32.WTSRegisterSessionNotification", "user32.SetTimer")
+START_ENTRIES = ("wtsapi32.WTSRegisterSessionNotification", "user32.SetTimer", "user32.RegisterWindowMessageW",
+                 "user32.ChangeWindowMessageFilterEx")
 NOTIFY_FOR_THIS_SESSION = 0
+MSGFLT_ALLOW = 1
 
 
 def accepted(entries):
@@ -51,6 +53,12 @@ def check_start_calls(ctx, program):
     registrations = [c.args for c in ours if c.name == "wtsapi32.WTSRegisterSessionNotification"]
     ctx.check(registrations == [[window, NOTIFY_FOR_THIS_SESSION]],
               "the window is registered once for its own session's changes", "calls %s" % registrations)
+    # Wine has no privilege isolation; on Windows an elevated copy hears only what it lets through.
+    taskbar = [c.ret for c in ours if c.name == "user32.RegisterWindowMessageW" and 'L"TaskbarCreated"' in c.text]
+    filters = [c.args for c in ours if c.name == "user32.ChangeWindowMessageFilterEx"]
+    ctx.check(len(taskbar) == 1 and filters == [[window, taskbar[0], MSGFLT_ALLOW, 0]],
+              "the window lets \"TaskbarCreated\" through the privilege isolation, and nothing else",
+              "messages %s, filter calls %s" % (taskbar, filters))
 
 
 def check_poll(ctx, program):

@@ -8,13 +8,16 @@ import re
 DEBUG_KEY = "HKCU\\Software\\Wine\\Debug"
 WINEDEBUG = "-all,+relay"
 CALL = re.compile(r"^([0-9a-f]+):Call ([\w.]+)\(([^)]*)\)")
+RET = re.compile(r"^([0-9a-f]+):Ret\s+([\w.]+)\(\) retval=([0-9a-f]+)")
 
 
 class Call:
-    def __init__(self, thread, name, args):
+    def __init__(self, thread, name, args, text=""):
         self.thread = thread
         self.name = name  # "dll.Entry"
         self.args = args  # each as an unsigned 32-bit value
+        self.text = text  # the arguments as traced, strings included
+        self.ret = None  # the low 32 bits of its result, once its Ret line is read
 
     def __repr__(self):
         return "%s(%s)" % (self.name, ",".join("%x" % a for a in self.args))
@@ -48,7 +51,12 @@ def parse(text):
         match = CALL.match(line)
         if match:
             args = [_number(a) for a in match.group(3).split(",") if a]
-            found.append(Call(match.group(1), match.group(2), args))
+            found.append(Call(match.group(1), match.group(2), args, match.group(3)))
+        match = RET.match(line)
+        if match:
+            pending = [c for c in found if c.thread == match.group(1) and c.name == match.group(2) and c.ret is None]
+            if pending:
+                pending[-1].ret = _number(match.group(3))
     return found
 
 
