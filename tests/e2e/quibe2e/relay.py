@@ -47,16 +47,16 @@ def _number(text):
 def parse(text):
     """The Call lines of a relay trace, in order."""
     found = []
+    open_calls = {}  # (thread, name): the calls not yet returned, innermost last
     for line in text.splitlines():
         match = CALL.match(line)
         if match:
             args = [_number(a) for a in match.group(3).split(",") if a]
             found.append(Call(match.group(1), match.group(2), args, match.group(3)))
+            open_calls.setdefault(match.group(1, 2), []).append(found[-1])
         match = RET.match(line)
-        if match:
-            pending = [c for c in found if c.thread == match.group(1) and c.name == match.group(2) and c.ret is None]
-            if pending:
-                pending[-1].ret = _number(match.group(3))
+        if match and open_calls.get(match.group(1, 2)):
+            open_calls[match.group(1, 2)].pop().ret = _number(match.group(3))
     return found
 
 
