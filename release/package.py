@@ -1,11 +1,13 @@
 """Writes the release archives into the build folder:
-  <name>.zip          QuibTPCenter.exe, INSTALL.txt, THIRD-PARTY-NOTICES.txt, SHA256SUMS
+  <name>.zip          QuibTPCenter.exe, INSTALL.txt, THIRD-PARTY-NOTICES.txt,
+                      QuibTPCenter.cdx.json (the bill of materials), SHA256SUMS
   <name>-symbols.zip  QuibTPCenter.exe.debug
 Entries are sorted and carry one fixed time and fixed permissions, and no owner, so the same
 inputs give the same archive bytes. The time is SOURCE_DATE_EPOCH when set, else the time of
 the sources' last commit, else a fixed date. The exe goes in unchanged; the archive is read
-back to prove it.
-Run: python3 package.py <build folder> <source folder> <name> <exe> <link map>"""
+back to prove it. The tools are the programs and headers the build used, for the bill of
+materials' record of the toolchain.
+Run: python3 package.py <build folder> <source folder> <name> <version> <exe> <link map> <tool>..."""
 import hashlib
 import os
 import subprocess
@@ -15,6 +17,7 @@ import zipfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import notices  # noqa: E402
+import sbom  # noqa: E402
 
 FALLBACK_EPOCH = 1704067200  # 2024-01-01 00:00:00 UTC, for sources without git
 
@@ -46,18 +49,21 @@ def crlf(text):
     return text.replace("\r\n", "\n").replace("\n", "\r\n").encode("utf-8")
 
 
-def main(build, source, name, exe, link_map):
+def main(build, source, name, version, exe, link_map, *tools):
     epoch = source_date_epoch(source)
     with open(exe, "rb") as f:
         program = f.read()
     with open(os.path.join(source, "release", "INSTALL.txt"), encoding="utf-8") as f:
         install = f.read()
     with open(link_map, encoding="utf-8", errors="replace") as f:
-        found = notices.pieces(notices.linked_files(f.read()), os.path.abspath(build))
+        linked = notices.linked_files(f.read())
+    notices_text = notices.notices(notices.pieces(linked, os.path.abspath(build)))
     entries = {
         "QuibTPCenter.exe": program,
         "INSTALL.txt": crlf(install),
-        "THIRD-PARTY-NOTICES.txt": crlf(notices.notices(found)),
+        "THIRD-PARTY-NOTICES.txt": crlf(notices_text),
+        "QuibTPCenter.cdx.json": sbom.write(sbom.bom(program, version, linked, os.path.abspath(build),
+                                                     tools, epoch), notices_text),
     }
     entries["SHA256SUMS"] = "".join("%s  %s\n" % (hashlib.sha256(entries[n]).hexdigest(), n)
                                     for n in sorted(entries)).encode()
