@@ -46,18 +46,21 @@ add_dependencies(QuibTPApi quib_tpapi_implib)
 # --- The program's build: hardened, reproducible, with its debug information beside it ---
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 
-# The program's own code (status/, link/, tray/, app/): stack protection, with GCC's libssp
-# linked statically into whatever uses it, and debug information for the symbol file. Paths
-# of the source and build folders are left out of that information, so two builds in two
-# folders give the same bytes: sources are named from the top of the tree (app/win_main.cpp),
-# the build folder is "."; its map comes last and so wins for a build folder inside the tree.
+# The program's own code (status/, link/, tray/, app/): stack protection, and debug
+# information for the symbol file. Paths of the source and build folders are left out of
+# that information, so two builds in two folders give the same bytes: sources are named from
+# the top of the tree (app/win_main.cpp), the build folder is "."; its map comes last and so
+# wins for a build folder inside the tree.
 set(QUIB_PROGRAM_COMPILE_OPTIONS -g -fstack-protector-strong
     -ffile-prefix-map=${PROJECT_SOURCE_DIR}/= -ffile-prefix-map=${PROJECT_BINARY_DIR}=.)
 
+# The guard and the failure path of the stack protection come from quib_stack_guard
+# (app/stack_guard.cpp), linked into whatever uses the program's code. -fstack-protector-strong
+# stays off every link line: there the driver would add GCC's libssp.
 function(quib_program_code)
     foreach(target IN LISTS ARGN)
         target_compile_options(${target} PRIVATE ${QUIB_PROGRAM_COMPILE_OPTIONS})
-        target_link_options(${target} INTERFACE -fstack-protector-strong)
+        target_link_libraries(${target} INTERFACE quib_stack_guard)
     endforeach()
 endfunction()
 
@@ -69,7 +72,8 @@ endfunction()
 # Authenticode signature can be attached and removed without changing any other byte.
 function(quib_program target)
     target_compile_options(${target} PRIVATE ${QUIB_PROGRAM_COMPILE_OPTIONS})
-    target_link_options(${target} PRIVATE -municode -g -fstack-protector-strong
+    target_link_libraries(${target} PRIVATE quib_stack_guard)
+    target_link_options(${target} PRIVATE -municode -g
         -Wl,--tsaware -Wl,--no-insert-timestamp -Wl,-Map,${CMAKE_CURRENT_BINARY_DIR}/${target}.map)
     # objcopy writes the time of the copy into the header unless it is given one; keep 0.
     set(objcopy ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=0 ${CMAKE_OBJCOPY})

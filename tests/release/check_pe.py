@@ -1,9 +1,12 @@
 """Reads the hardening of the shipped exe from its headers: ASLR with high-entropy addresses,
 DEP, terminal-server aware; a correct checksum; no section both writable and executable;
 imports only from system DLLs and QuibTPApi.dll; stack protection linked in (its symbol file
-names __stack_chk_fail).
-Run: python3 check_pe.py <objdump> <exe>"""
+names __stack_chk_fail), our own rather than libssp's, with its guard from RtlGenRandom and
+no crypto provider. Then runs a test build that overruns a stack buffer: it must end with
+STATUS_STACK_BUFFER_OVERRUN and write nothing.
+Run: python3 check_pe.py <objdump> <exe> <wine-run> <exit_status.exe> <overrun probe's file name>"""
 import os
+import re
 import struct
 import subprocess
 import sys
@@ -16,9 +19,10 @@ FLAGS = {"HIGH_ENTROPY_VA": 0x0020, "DYNAMIC_BASE": 0x0040, "NX_COMPAT": 0x0100,
 IMPORTS = {"advapi32.dll", "kernel32.dll", "msvcrt.dll", "shell32.dll", "user32.dll",
            "wtsapi32.dll", "quibtpapi.dll"}
 MEM_EXECUTE, MEM_WRITE = 0x20000000, 0x80000000
+LIBSSP_TEXTS = [b"*** stack smashing detected ***", b"*** buffer overflow detected ***"]
 
 
-def main(objdump, exe):
+def main(objdump, exe, runner, exit_status, overrun_probe):
     data = open(exe, "rb").read()
     failures = []
     pe = struct.unpack_from("<I", data, 0x3C)[0]
@@ -36,9 +40,20 @@ def main(objdump, exe):
     dlls = {line.split()[-1].lower() for line in headers.splitlines() if "DLL Name:" in line}
     if dlls != IMPORTS:
         failures.append("imports %s, expected %s" % (sorted(dlls), sorted(IMPORTS)))
+    names = re.findall(r"^\t[0-9a-f]+\t +[0-9a-f]+  (\S+)$", headers, re.M)
+    crypto = [name for name in names if name.startswith("Crypt")]
+    if crypto:
+        failures.append("imports %s: a crypto provider loaded at start-up" % ", ".join(crypto))
+    if "SystemFunction036" not in names:
+        failures.append("stack guard not drawn from RtlGenRandom (advapi32 SystemFunction036)")
     symbols = subprocess.run([objdump, "-t", exe + ".debug"], capture_output=True, text=True, check=True).stdout
     if "__stack_chk_fail" not in symbols:
         failures.append("no stack protection")
+    failures += ["libssp linked in: %r" % text for text in LIBSSP_TEXTS if text in data]
+    overrun = subprocess.run([runner, exit_status, overrun_probe], capture_output=True, text=True)
+    output = (overrun.stdout + overrun.stderr).replace("\r\n", "\n")
+    if output != "exit status 0xC0000409\n":
+        failures.append("stack buffer overrun, expected only exit status 0xC0000409: %r" % output)
     print("DllCharacteristics 0x%04x, %d sections, imports %s" % (dll_characteristics, sections, sorted(dlls)))
     for failure in failures:
         print("FAIL:", failure)

@@ -407,10 +407,8 @@ def render(results, host_page):
                                  "; not %s" % ", ".join("`%s`" % module for module in fewer) if fewer else ""))
         previous = modules
     add("")
-    add("The Unix libraries among the program's come with its stack protection: GCC's `libssp`, linked")
-    add("in statically, draws the canary at start-up from `CryptGenRandom`, and Wine loads `bcrypt`,")
-    add("`crypt32` and `rsaenh` (with GnuTLS behind them) for that one call. They are unloaded at once,")
-    add("but the peak working set keeps them: most of the program's cost above the tray program.")
+    add("The program's stack protection draws its guard at start-up from `RtlGenRandom` (advapi32")
+    add("`SystemFunction036`), which maps no further module; no crypto provider is loaded.")
     add("")
     add("### Report-to-icon latency")
     add("")
