@@ -550,7 +550,7 @@ def interpretation(r, f, host_page):
         " whichever process it meets, which the medians weigh least.%s At about %s ticks a second the program spent %s µs of CPU per poll tick and"
         " the bare timer %s µs. Nearly all of it is the timer under Wine: each `WM_TIMER` comes from the"
         " wineserver and wakes the thread out of `GetMessageW` (about %s wake-ups a second for either"
-        " window thread). The program's own work on a quiet tick, two library calls and a flag test, is"
+        " window thread). The program's own work on a quiet tick, two library calls and two flag tests, is"
         " %s instructions on the host (below), a few nanoseconds."
         % (pct(f["side_median"]), pct(f["alone_median"]), pct(f["side_ratio"]), pct(f["alone_ratio"]),
            pct(min(single)), pct(max(single)), order_sentence(f), fmt(f["ticks_per_second"], 0), fmt(per_tick_prog, 1), fmt(per_tick_ref, 1),
