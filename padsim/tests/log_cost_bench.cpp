@@ -1,5 +1,7 @@
 // Measures what the call log costs a caller, and what a report flood costs the delivery
-// thread. Prints the figures; fails only when lines or reports went missing, never on time.
+// thread. Prints the figures; fails only when a record went missing without the log saying
+// so, or a report went undelivered, never on time: a writer held up by a slow disk may lose
+// records to the full ring, and then must count them in its dropped lines.
 //
 //   padsim_log_cost            calls with the log on, then a 50,000 reports/s flood
 //   padsim_log_cost --quiet    the same calls with the log off (run as a child for the
@@ -18,7 +20,7 @@
 namespace {
 
 constexpr int BATCHES = 100;
-constexpr int BATCH_CALLS = 4096;  // a quarter of the ring: the writer keeps up
+constexpr int BATCH_CALLS = 4096;  // a quarter of the ring: a writer on time keeps up
 constexpr int SINGLE_CALLS = 10000;
 constexpr int FLOOD_RATE = 50000;
 constexpr int FLOOD_COUNT = 50000;
@@ -83,6 +85,18 @@ size_t CountOf(const std::string& text, const std::string& needle)
     return count;
 }
 
+// The records the log reports lost, summed over its dropped lines.
+size_t DroppedRecords(const std::string& log)
+{
+    size_t dropped = 0;
+    const std::string needle = "event=dropped ";
+    for (size_t at = log.find(needle); at != std::string::npos; at = log.find(needle, at + 1)) {
+        const auto line = ParseLogLine(log.substr(at, log.find('\n', at) - at));
+        dropped += line.count("count") ? std::stoull(line.at("count")) : 0;
+    }
+    return dropped;
+}
+
 // Appenders write at the end whatever its length, so the file can be emptied under them.
 void EmptyLog(const std::wstring& path)
 {
@@ -132,13 +146,15 @@ bool Flood(const std::wstring& logPath, const std::wstring& pipeName)
     const double elapsed = rateLine.count("elapsed_us") ? std::stod(rateLine.at("elapsed_us")) : 0;
     const size_t deliveries = CountOf(log, "event=deliver ");
     const size_t handedBack = CountOf(log, "call=TpForwardRawReport payload=+4 ");
-    printf("flood log: %zu deliveries, %zu payloads handed back, dropped-record lines: %zu\n",
-           deliveries, handedBack, CountOf(log, "event=dropped "));
+    const size_t dropped = DroppedRecords(log);
+    printf("flood log: %zu deliveries, %zu payloads handed back, %zu records reported lost\n",
+           deliveries, handedBack, dropped);
     printf("flood: %d raw reports asked at %d/s, %d delivered in %.0f ms (%.0f/s)\n",
            FLOOD_COUNT, FLOOD_RATE, FloodReports.load(), elapsed / 1000,
            elapsed > 0 ? FloodReports.load() * 1e6 / elapsed : 0.0);
-    return FloodReports.load() == FLOOD_COUNT && deliveries == FLOOD_COUNT &&
-           handedBack == FLOOD_COUNT;
+    // A lost record may also be one of the few others (the rate, the mark), hence at least.
+    return FloodReports.load() == FLOOD_COUNT && deliveries <= FLOOD_COUNT &&
+           handedBack <= FLOOD_COUNT && deliveries + handedBack + dropped >= 2 * FLOOD_COUNT;
 }
 
 }  // namespace
@@ -165,13 +181,16 @@ int wmain(int argc, wchar_t** argv)
     const std::string log = ReadTextFile(logPath);
     const size_t logged = CountOf(log, "call=TpIsDisabled ") + CountOf(log, "call=TpGetTrayMode ");
     const size_t expected = 1 + BATCHES * BATCH_CALLS + SINGLE_CALLS;
-    printf("lines written: %zu of %zu calls, dropped-record lines: %zu\n", logged, expected,
-           CountOf(log, "event=dropped "));
+    const size_t dropped = DroppedRecords(log);
+    printf("lines written: %zu of %zu calls, %zu records reported lost\n", logged, expected,
+           dropped);
     EmptyLog(logPath);
 
     const bool flooded = Flood(logPath, pipeName);
-    const bool complete = logged == expected;
+    // The last call's own record may be among the lost, hence at least.
+    const bool complete = logged <= expected && logged + dropped >= expected;
     DeleteFileW(logPath.c_str());  // tens of megabytes
-    printf("%s\n", complete && flooded ? "PASS" : "FAIL: lines or reports went missing");
+    printf("%s\n", complete && flooded ? "PASS"
+                                       : "FAIL: records lost unreported, or reports undelivered");
     return complete && flooded ? 0 : 1;
 }
