@@ -231,11 +231,18 @@ class Program:
         return int(match.group(1)) if match else None
 
     def pad(self, *commands):
-        """Sends scenario commands over the control pipe; True when the library took them all."""
-        code, output = self.session.run([self.session.exe("padctl.exe"), "--pipe", self.pipe,
-                                         " ; ".join(commands)])
+        """Sends scenario commands over the control pipe and raises unless the library took them.
+
+        padctl names every failure of its own. An exit without a word is Wine failing to run it
+        (seen once on a loaded machine), so it gets one more run with Wine's errors shown."""
+        script = " ; ".join(commands)
+        args = [self.session.exe("padctl.exe"), "--pipe", self.pipe, script]
+        code, output = self.session.run(args)
+        if code not in (0, None) and not output.strip():
+            print("  --    padctl %s ended %s without a word; run once more" % (script, code), flush=True)
+            code, output = self.session.run(args, env=dict(self.session.env, WINEDEBUG="fixme-all"))
         if code != 0:
-            raise RuntimeError("padctl %s failed (%s): %s" % (" ; ".join(commands), code, output.strip()))
+            raise RuntimeError("padctl %s failed (%s): %s" % (script, code, output.strip()))
 
     def post(self, message, wparam=0, lparam=0):
         code, output = self.desktop.quibpost("post", hex(message), str(wparam), str(lparam))
