@@ -1,15 +1,16 @@
 """Reads the hardening of the shipped exe from its headers: ASLR with high-entropy addresses,
 DEP, terminal-server aware; a correct checksum; no section both writable and executable;
-imports only from system DLLs and QuibTPApi.dll; stack protection linked in (its symbol file
+imports only from system DLLs and QuibTPApi.dll (read from the import table itself); stack protection linked in (its symbol file
 names __stack_chk_fail), our own rather than libssp's, with its guard from RtlGenRandom and
 no crypto provider. Then runs a test build that overruns a stack buffer: it must end with
 STATUS_STACK_BUFFER_OVERRUN and write nothing.
 Run: python3 check_pe.py <objdump> <exe> <wine-run> <exit_status.exe> <overrun probe's file name>"""
 import os
-import re
 import struct
 import subprocess
 import sys
+
+import pefile
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "release"))
 from pe_finish import checksum_offset, pe_checksum  # noqa: E402
@@ -36,11 +37,13 @@ def main(objdump, exe, runner, exit_status, overrun_probe):
         name, flags = data[table + 40 * n:table + 40 * n + 8], struct.unpack_from("<I", data, table + 40 * n + 36)[0]
         if flags & MEM_EXECUTE and flags & MEM_WRITE:
             failures.append("section %r writable and executable" % name.rstrip(b"\0"))
-    headers = subprocess.run([objdump, "-p", exe], capture_output=True, text=True, check=True).stdout
-    dlls = {line.split()[-1].lower() for line in headers.splitlines() if "DLL Name:" in line}
+    pe = pefile.PE(exe, fast_load=True)
+    pe.parse_data_directories([pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_IMPORT"]])
+    entries = getattr(pe, "DIRECTORY_ENTRY_IMPORT", [])
+    dlls = {entry.dll.decode(errors="replace").lower() for entry in entries}
     if dlls != IMPORTS:
         failures.append("imports %s, expected %s" % (sorted(dlls), sorted(IMPORTS)))
-    names = re.findall(r"^\t[0-9a-f]+\t +[0-9a-f]+  (\S+)$", headers, re.M)
+    names = [item.name.decode(errors="replace") for entry in entries for item in entry.imports if item.name]
     crypto = [name for name in names if name.startswith("Crypt")]
     if crypto:
         failures.append("imports %s: a crypto provider loaded at start-up" % ", ".join(crypto))

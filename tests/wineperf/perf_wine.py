@@ -447,12 +447,8 @@ def cpu_model():
 
 def image_facts(bin_dir, exe):
     path = os.path.join(bin_dir, exe)
-    dump = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", path], capture_output=True, text=True,
-                          check=True).stdout
-    headers = subprocess.run(["x86_64-w64-mingw32-objdump", "-h", path], capture_output=True, text=True,
-                             check=True).stdout
-    return {"bytes": os.path.getsize(path), "imports": wineperf.parse_imports(dump),
-            "sections": wineperf.parse_sections(headers)}
+    imports, sections = wineperf.image_tables(path)
+    return {"bytes": os.path.getsize(path), "imports": imports, "sections": sections}
 
 
 def machine_facts(build):
@@ -460,6 +456,7 @@ def machine_facts(build):
         "date": time.strftime("%Y-%m-%d %H:%M %Z"),
         "cpu": cpu_model(),
         "nproc": os.cpu_count(),
+        "system": platform.freedesktop_os_release().get("PRETTY_NAME", "unknown"),
         "kernel": "%s %s" % (platform.system(), platform.release()),
         "wine": command_first_line("wine", "--version"),
         "mingw": command_first_line("x86_64-w64-mingw32-g++-posix", "--version"),

@@ -237,41 +237,17 @@ def parse_meter_line(line):
     return items
 
 
-def parse_imports(objdump_text):
-    """The DLLs that `objdump -p` lists in the import table, in order, each with the number of
-    entries imported and how many of them by ordinal alone (Member-Name <none>)."""
-    imports = []
-    current = None
-    in_table = False
-    for line in objdump_text.splitlines():
-        stripped = line.strip()
-        if stripped.startswith("DLL Name:"):
-            current = {"dll": stripped.split(":", 1)[1].strip(), "entries": 0, "by_ordinal": 0}
-            imports.append(current)
-            in_table = False
-            continue
-        if current is None:
-            continue
-        if stripped.startswith("vma:") and "Hint/Ord" in stripped:
-            in_table = True
-            continue
-        if in_table:
-            if not stripped:
-                current, in_table = None, False
-                continue
-            parts = stripped.split()
-            if len(parts) >= 2 and all(c in "0123456789abcdef" for c in parts[0].lower()):
-                current["entries"] += 1
-                if parts[-1] == "<none>":
-                    current["by_ordinal"] += 1
-    return imports
+def image_tables(path):
+    """What a PE image's own tables say, read with pefile rather than from a tool's listing:
+    the imported DLLs in order, each with the number of entries imported and how many of them
+    by ordinal alone, and each section's size in memory by name."""
+    import pefile  # Debian's python3-pefile; only the measurement run needs it
 
-
-def parse_sections(objdump_text):
-    """Section name to size in bytes, from `objdump -h`."""
-    sections = {}
-    for line in objdump_text.splitlines():
-        parts = line.split()
-        if len(parts) >= 7 and parts[0].isdigit() and parts[1].startswith("."):
-            sections[parts[1]] = int(parts[2], 16)
-    return sections
+    pe = pefile.PE(path, fast_load=True)
+    pe.parse_data_directories([pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_IMPORT"]])
+    imports = [{"dll": entry.dll.decode(errors="replace"), "entries": len(entry.imports),
+                "by_ordinal": sum(1 for item in entry.imports if item.import_by_ordinal)}
+               for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", [])]
+    sections = {section.Name.rstrip(b"\0").decode(errors="replace"): section.Misc_VirtualSize
+                for section in pe.sections}
+    return imports, sections
