@@ -105,9 +105,10 @@ class Desktop:
         raise RuntimeError("the Wine desktop did not come up (see %s)" % self.trace_path)
 
     def _find_window(self):
+        # Wine 8 titles it "shell - Wine desktop", Wine 10 "shell - Wine Desktop".
         result = subprocess.run(["xwininfo", "-display", self.session.display, "-root", "-tree"],
                                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True, timeout=20)
-        match = re.search(r'(0x[0-9a-f]+) "%s - Wine desktop"' % self.NAME, result.stdout)
+        match = re.search(r'(0x[0-9a-f]+) "%s - Wine [Dd]esktop"' % self.NAME, result.stdout)
         return match.group(1) if match else None
 
     def stop(self, timeout=15):
