@@ -30,6 +30,7 @@
 //   exit MS                      posts the exit command (WM_COMMAND IDM_EXIT) and waits up to MS
 //                                ms for the window to go; prints "gone pid=N running=R", R being
 //                                1 while the process outlives its window
+//   repaint-tray                 repaints the taskbar and the notification area, erased
 //   configurator                 prints "count=N iconic=I" for the configurator's dialogs
 //   minimize-configurator        minimises every configurator dialog
 //   close-configurator           closes every configurator dialog
@@ -72,7 +73,7 @@ int Usage()
                      L"       quibpost [--desktop NAME] linkheld MS COMMAND... | swapbuttons | window MS | exit MS\n"
                      L"       quibpost [--desktop NAME] run EXE [ARGS...] | upgrade MS FILE TARGET\n"
                      L"       quibpost hold NAME | release NAME\n"
-                     L"       quibpost [--desktop NAME] configurator | minimize-configurator |"
+                     L"       quibpost [--desktop NAME] repaint-tray | configurator | minimize-configurator |"
                      L" close-configurator\n");
     return EXIT_USAGE;
 }
@@ -430,6 +431,20 @@ int ForEachConfigurator(bool close)
     return dialogs.empty() ? EXIT_FAILED : EXIT_DONE;
 }
 
+// Wine 10's notification area draws a changed picture over the old one without erasing it, so
+// whatever the new picture leaves transparent still shows the old one; Wine 8 and Windows erase.
+// Repainting the taskbar with its children, erased, shows only the pictures of the moment.
+int RepaintTray()
+{
+    HWND tray = FindWindowW(L"Shell_TrayWnd", nullptr);
+    if (tray == nullptr) {
+        fwprintf(stderr, L"quibpost: no taskbar on this desktop\n");
+        return EXIT_FAILED;
+    }
+    const UINT flags = RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW;
+    return RedrawWindow(tray, nullptr, nullptr, flags) ? EXIT_DONE : EXIT_FAILED;
+}
+
 std::wstring HoldEventName(const wchar_t* name)
 {
     return std::wstring(L"Local\\quibpost.hold.") + name;
@@ -514,6 +529,9 @@ int wmain(int argc, wchar_t** argv)
     }
     if (command == L"release" && count == 1) {
         return Release(words[0]);
+    }
+    if (command == L"repaint-tray" && count == 0) {
+        return RepaintTray();
     }
     if (command == L"configurator" && count == 0) {
         return ShowConfigurators();

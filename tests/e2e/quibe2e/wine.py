@@ -129,6 +129,12 @@ class Desktop:
                                 timeout=timeout)
 
     def shot(self):
+        """The desktop as it is now. The taskbar is repainted first: Wine 10 draws a changed
+        picture over the old one without erasing it, so unrepainted, a picture's transparent
+        pixels could still show the one before (Wine 8 and Windows erase)."""
+        code, output = self.quibpost("repaint-tray")
+        if code != 0:
+            raise RuntimeError("the taskbar could not be repainted: " + output.strip())
         return screen.grab(self.session.display, self.window)
 
     def double_click(self, x, y):
