@@ -74,6 +74,7 @@ class WineSession:
 def boot_prefix(session, log_path, timeout=240):
     """Makes the session's prefix new, as on a PC where nothing of ours ever ran, with a
     wineserver that stays for the whole group (stop_prefix ends it)."""
+    os.makedirs(session.prefix, exist_ok=True)  # the wineserver wants the folder
     with open(log_path, "wb") as log:
         for args in (["wineserver", "-p"], ["wineboot", "-i"]):
             subprocess.run(args, stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT, env=session.env,
