@@ -2,12 +2,15 @@
   <name>.zip          QuibTPCenter.exe, INSTALL.txt, THIRD-PARTY-NOTICES.txt,
                       QuibTPCenter.cdx.json (the bill of materials), SHA256SUMS
   <name>-symbols.zip  QuibTPCenter.exe.debug
+  <name>-evalkit.zip  the evaluation kit (evalkit.py): the same QuibTPCenter.exe with the
+                      simulated library, padctl and the launcher
 Entries are sorted and carry one fixed time and fixed permissions, and no owner, so the same
 inputs give the same archive bytes. The time is SOURCE_DATE_EPOCH when set, else the time of
 the sources' last commit, else a fixed date. The exe goes in unchanged; the archive is read
 back to prove it. The tools are the programs and headers the build used, for the bill of
 materials' record of the toolchain.
-Run: python3 package.py <build folder> <source folder> <name> <version> <exe> <link map> <tool>..."""
+Run: python3 package.py <build folder> <source folder> <name> <version> <exe> <link map>
+                        <simulated dll> <padctl> <launcher> <tool>..."""
 import hashlib
 import os
 import subprocess
@@ -16,6 +19,7 @@ import time
 import zipfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import evalkit  # noqa: E402
 import notices  # noqa: E402
 import sbom  # noqa: E402
 
@@ -49,7 +53,7 @@ def crlf(text):
     return text.replace("\r\n", "\n").replace("\n", "\r\n").encode("utf-8")
 
 
-def main(build, source, name, version, exe, link_map, *tools):
+def main(build, source, name, version, exe, link_map, sim_dll, padctl, launcher, *tools):
     epoch = source_date_epoch(source)
     with open(exe, "rb") as f:
         program = f.read()
@@ -71,10 +75,13 @@ def main(build, source, name, version, exe, link_map, *tools):
     write_zip(archive, entries, epoch)
     with open(exe + ".debug", "rb") as f:
         write_zip(os.path.join(build, name + "-symbols.zip"), {"QuibTPCenter.exe.debug": f.read()}, epoch)
-    with zipfile.ZipFile(archive) as check:
-        if check.read("QuibTPCenter.exe") != program:
-            raise SystemExit("package: the archive's QuibTPCenter.exe differs from %s" % exe)
-    print("package: %s.zip and %s-symbols.zip (time %d)" % (name, name, epoch))
+    kit = os.path.join(build, name + "-evalkit.zip")
+    write_zip(kit, evalkit.entries(program, sim_dll, padctl, launcher, source, crlf), epoch)
+    for path in (archive, kit):
+        with zipfile.ZipFile(path) as check:
+            if check.read("QuibTPCenter.exe") != program:
+                raise SystemExit("package: the QuibTPCenter.exe of %s differs from %s" % (path, exe))
+    print("package: %s.zip, %s-symbols.zip and %s-evalkit.zip (time %d)" % (name, name, name, epoch))
 
 
 if __name__ == "__main__":

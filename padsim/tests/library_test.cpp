@@ -373,3 +373,30 @@ TEST_F(SimulatedLibrary, LogsCallsWithinAFewFlushIntervals)
 }
 
 }  // namespace
+
+// The library ships in the evaluation kit: what Explorer's Details tab shows of it (its
+// description and product name) must say that it is simulated and not the maker's.
+static std::wstring VersionText(const std::wstring& path, const wchar_t* key)
+{
+    DWORD ignored = 0;
+    std::vector<BYTE> record(GetFileVersionInfoSizeW(path.c_str(), &ignored));
+    wchar_t* text = nullptr;
+    UINT length = 0;
+    const std::wstring query = std::wstring(L"\\StringFileInfo\\040904b0\\") + key;
+    if (record.empty() || !GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(record.size()), record.data()) ||
+        !VerQueryValueW(record.data(), query.c_str(), reinterpret_cast<void**>(&text), &length)) {
+        return std::wstring();
+    }
+    return std::wstring(text);
+}
+
+TEST(SimulatedLibraryVersion, SaysItIsSimulatedAndNotTheMakersLibrary)
+{
+    wchar_t path[MAX_PATH] = {};
+    ASSERT_GT(GetModuleFileNameW(GetModuleHandleW(L"QuibTPApi.dll"), path, MAX_PATH), 0u);
+    for (const wchar_t* key : {L"FileDescription", L"ProductName"}) {
+        const std::wstring text = VersionText(path, key);
+        EXPECT_NE(text.find(L"imulated"), std::wstring::npos) << key;
+        EXPECT_NE(text.find(L"not the maker's"), std::wstring::npos) << key;
+    }
+}

@@ -7,10 +7,11 @@ desktop with a taskbar, with the simulated touchpad library beside it.
 GROUP is "link" (the link, the poll, reports, session changes, the exit command), "tray"
 (the notification-area picture of each state, tray mode 0, double-clicks, WM_CLOSE), "hostile"
 (a misbehaving library and a flood of reports), "missing" (no configurator installed), "no140"
-(the test build without one icon) or "install" (installed under Program Files, upgraded in place,
-started at logon). The Wine
-prefix, wineserver and display are the build's test session (scripts/wine-session); the
-group's files, and the evidence of a failure, go to DIR/e2e-artifacts/GROUP.
+(the test build without one icon), "install" (installed under Program Files, upgraded in place,
+started at logon) or "evalkit" (the evaluation kit unpacked and its launcher run). The display
+is the build's test session's (scripts/wine-session), and so are the Wine prefix and wineserver,
+but for the groups in FRESH_PREFIX, which make a new prefix of their own. The group's files, and
+the evidence of a failure, go to DIR/e2e-artifacts/GROUP.
 """
 
 import argparse
@@ -21,13 +22,17 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from quibe2e import hostile_group, icons, install_group, link_group, missing_group, no140_group, tray_group  # noqa: E402
+from quibe2e import (evalkit_group, hostile_group, icons, install_group, link_group, missing_group,  # noqa: E402
+                     no140_group, tray_group)
 from quibe2e.report import Checker  # noqa: E402
 from quibe2e.tray import TrayWatch  # noqa: E402
-from quibe2e.wine import Desktop, WineSession  # noqa: E402
+from quibe2e.wine import Desktop, WineSession, boot_prefix, stop_prefix  # noqa: E402
 
 GROUPS = {"link": link_group.run, "tray": tray_group.run, "hostile": hostile_group.run,
-          "missing": missing_group.run, "no140": no140_group.run, "install": install_group.run}
+          "missing": missing_group.run, "no140": no140_group.run, "install": install_group.run,
+          "evalkit": evalkit_group.run}
+# Groups that stand for a PC where nothing of ours ever ran: a prefix made new for the run.
+FRESH_PREFIX = {"evalkit"}
 
 
 class Context:
@@ -76,8 +81,9 @@ def main():
     work_dir = os.path.join(args.build, "e2e-artifacts", args.group)
     shutil.rmtree(work_dir, ignore_errors=True)
     os.makedirs(work_dir)
-    session = WineSession(os.path.join(args.build, "wineprefix"),
-                          session_display(os.path.join(args.build, "wine-session")),
+    fresh = args.group in FRESH_PREFIX
+    prefix = os.path.join(work_dir if fresh else args.build, "wineprefix")
+    session = WineSession(prefix, session_display(os.path.join(args.build, "wine-session")),
                           os.path.join(args.build, "bin"))
     desktop = Desktop(session, work_dir)
     checker = Checker("e2e " + args.group, work_dir)
@@ -86,6 +92,8 @@ def main():
     context = Context(session, desktop, checker, TrayWatch(desktop, pictures), work_dir,
                       os.path.join(args.source, "padsim"))
     try:
+        if fresh:
+            boot_prefix(session, os.path.join(work_dir, "wineboot.log"))
         desktop.start()
         checker.desktop = desktop
         GROUPS[args.group](context)
@@ -95,6 +103,9 @@ def main():
         for program in context.programs:
             program.stop()
         desktop.stop()
+        if fresh:
+            stop_prefix(session)
+            shutil.rmtree(prefix, ignore_errors=True)
     return checker.finish()
 
 

@@ -1,6 +1,7 @@
 #!/bin/bash
 # Builds the package twice from these sources, one build after the other, and checks that the
-# exe, its symbol file and both archives are the same bytes in both, and that the exe is the
+# exe, its symbol file and the three archives (release, symbols, evaluation kit) are the same
+# bytes in both, and that the exe is the
 # very one the other tests ran. The second build differs in all else a builder's machine may:
 # another build folder, a copy of the sources at another path (the working tree's files,
 # without .git and build/), another time zone, locale and umask, and a later time.
@@ -27,7 +28,7 @@ build "$source" a
  build "$work/sources" second-build) || exit 1
 
 status=0
-for file in bin/QuibTPCenter.exe bin/QuibTPCenter.exe.debug "$name.zip" "$name-symbols.zip"; do
+for file in bin/QuibTPCenter.exe bin/QuibTPCenter.exe.debug "$name.zip" "$name-symbols.zip" "$name-evalkit.zip"; do
     cmp "$work/a/$file" "$work/second-build/$file" || status=1
 done
 cmp "$tested" "$work/a/bin/QuibTPCenter.exe" || status=1

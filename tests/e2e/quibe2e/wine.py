@@ -71,6 +71,21 @@ class WineSession:
                                     stderr=subprocess.STDOUT, env=env or self.env)
 
 
+def boot_prefix(session, log_path, timeout=240):
+    """Makes the session's prefix new, as on a PC where nothing of ours ever ran, with a
+    wineserver that stays for the whole group (stop_prefix ends it)."""
+    os.makedirs(session.prefix, exist_ok=True)  # the wineserver wants the folder
+    with open(log_path, "wb") as log:
+        for args in (["wineserver", "-p"], ["wineboot", "-i"]):
+            subprocess.run(args, stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT, env=session.env,
+                           check=True, timeout=timeout)
+
+
+def stop_prefix(session):
+    subprocess.run(["wineserver", "-k"], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL, env=session.env, timeout=60)
+
+
 class Desktop:
     """Wine's virtual desktop named "shell", which Wine gives a taskbar with a notification
     area. quibpost holds it open between programs; the desktop ends with its last program."""

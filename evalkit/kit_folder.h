@@ -1,0 +1,17 @@
+// The kit's own folder and the files the launcher needs from it. The kit runs from wherever
+// it was unpacked, so every path is taken from the launcher's own location, never from the
+// current folder.
+#pragma once
+
+#include <string>
+
+extern const wchar_t KIT_PROGRAM[];  // QuibTPCenter.exe, as in the release archive
+extern const wchar_t KIT_LIBRARY[];  // the simulated QuibTPApi.dll
+extern const wchar_t KIT_PADCTL[];   // padctl.exe
+extern const wchar_t KIT_WALK[];     // the scenario the simulated pad plays
+
+// The folder of the running launcher, with a trailing backslash; empty when it cannot be told.
+std::wstring KitFolder();
+
+// The name of the first kit file missing from the folder, or nullptr when all are there.
+const wchar_t* MissingKitFile(const std::wstring& folder);
