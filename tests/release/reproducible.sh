@@ -1,10 +1,10 @@
 #!/bin/bash
 # Builds the package twice from these sources, one build after the other, and checks that the
 # exe, its symbol file and the three archives (release, symbols, evaluation kit) are the same
-# bytes in both, and that the exe is the
-# very one the other tests ran. The second build differs in all else a builder's machine may:
-# another build folder, a copy of the sources at another path (the working tree's files,
-# without .git and build/), another time zone, locale and umask, and a later time.
+# bytes in both, and that the exe is the very one the other tests ran. The second build
+# differs in all else a builder's machine may: another build folder, a copy of the sources at
+# another path (the working tree's files, without .git and build/), another time zone, locale
+# and umask, and a later time.
 # Usage: reproducible.sh <source folder> <work folder> <tested exe> <package name>
 set -uo pipefail
 source=$1 work=$2 tested=$3 name=$4
