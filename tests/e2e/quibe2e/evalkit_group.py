@@ -2,7 +2,8 @@
 folder whose name has a blank and an accented letter, on a prefix where nothing of ours ever
 ran. TryQuibTPCenter.exe, run from there, walks the program through its pictures, ends it and
 prints a summary from the call log; run while another copy of the program runs, it refuses
-and leaves that copy alone until asked to stop it; then it runs again as the first time."""
+and leaves that copy alone until asked to stop it; an unwritable call log and a program closed
+mid-walk each end it with one line; then it runs again as the first time."""
 
 import glob
 import os
@@ -12,12 +13,12 @@ import zipfile
 
 from quibe2e import calllog
 from quibe2e.icons import finger_slot
-from quibe2e.wine import Desktop, Program
+from quibe2e.wine import WM_CLOSE, Desktop, Program
 
 KIT_FOLDER = "Touchpad Prüfung"  # under C:\, as a user's own folder may be named
 LAUNCHER = "TryQuibTPCenter.exe"
 KIT_FILES = {"QuibTPCenter.exe", "QuibTPApi.dll", "padctl.exe", LAUNCHER, "walk.txt", "EVALKIT.txt", "SHA256SUMS"}
-EXIT_RUNNING = 3
+EXIT_PROGRAM, EXIT_RUNNING, EXIT_LOG = 1, 3, 4
 # States of the walk looked for on the screen while it plays, in the walk's order.
 SEEN_STATES = ("idle", finger_slot(3, 2), "disabled", "application icon")
 WALK_STATUS_REPORTS = 22
@@ -112,7 +113,7 @@ def check_walk(ctx, launcher, name):
         ok, shown = ctx.tray.wait_for(slot, timeout=60) if process.poll() is None else (False, ["the launcher ended"])
         ctx.check(ok, "the walk shows %s on the screen" % slot, "shows %s" % (shown or "no known picture"))
     code, text = finish(process, output)
-    return check_summary(ctx, text, code, ctx.desktop.tray_calls()[shell_before:])
+    return check_summary(ctx, text, code, ctx.desktop.tray_calls()[shell_before:]), log_of(ctx, text)
 
 
 def check_refusal(ctx, launcher):
@@ -131,13 +132,36 @@ def check_refusal(ctx, launcher):
               "launcher %s, program %s: %s" % (code, ended, text.strip()))
 
 
+def check_bad_ends(ctx, launcher, log_path):
+    """A call log that cannot be written, and a program closed in the middle of the walk: one
+    line each, a non-zero exit and nothing left running."""
+    os.remove(log_path)
+    os.mkdir(log_path)  # a folder where the log goes: the launcher cannot create the file
+    code, text = finish(*launch(ctx, launcher, "log-unwritable"))
+    os.rmdir(log_path)
+    nothing_runs = ctx.desktop.quibpost("window", "0")[0] != 0
+    ctx.check(code == EXIT_LOG and "cannot write the call log" in text and nothing_runs,
+              "an unwritable call log is refused in one line, before the program starts",
+              "exit code %s: %s" % (code, text.strip()))
+    process, output = launch(ctx, launcher, "ended-early")
+    ctx.tray.wait_for("idle", timeout=30)
+    ctx.desktop.quibpost("post", hex(WM_CLOSE))
+    code, text = finish(process, output)
+    nothing_runs = ctx.desktop.quibpost("window", "0")[0] != 0
+    ctx.check(code == EXIT_PROGRAM and "ended early" in text and nothing_runs,
+              "a program closed during the walk ends the trial with one line",
+              "exit code %s: %s" % (code, text.strip()[-400:]))
+
+
 def run(ctx):
     kit = build_kit(ctx)
     if kit is None:
         return
     launcher = unpack(ctx, kit)
-    first = check_walk(ctx, launcher, "trial-1")
+    first, log_path = check_walk(ctx, launcher, "trial-1")
     check_refusal(ctx, launcher)
-    second = check_walk(ctx, launcher, "trial-2")
+    if log_path:
+        check_bad_ends(ctx, launcher, log_path)
+    second, _ = check_walk(ctx, launcher, "trial-2")
     ctx.check(first is not None and first == second, "a second trial runs as the first, from a fresh log",
               "picture changes %s, then %s" % (first, second))
