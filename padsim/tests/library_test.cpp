@@ -372,11 +372,9 @@ TEST_F(SimulatedLibrary, LogsCallsWithinAFewFlushIntervals)
               1u);
 }
 
-}  // namespace
-
 // The library ships in the evaluation kit: what Explorer's Details tab shows of it (its
 // description and product name) must say that it is simulated and not the maker's.
-static std::wstring VersionText(const std::wstring& path, const wchar_t* key)
+std::wstring VersionText(const std::wstring& path, const wchar_t* key)
 {
     DWORD ignored = 0;
     std::vector<BYTE> record(GetFileVersionInfoSizeW(path.c_str(), &ignored));
@@ -400,3 +398,5 @@ TEST(SimulatedLibraryVersion, SaysItIsSimulatedAndNotTheMakersLibrary)
         EXPECT_NE(text.find(L"not the maker's"), std::wstring::npos) << key;
     }
 }
+
+}  // namespace
