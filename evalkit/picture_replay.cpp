@@ -1,9 +1,11 @@
 #include "evalkit/picture_replay.h"
 
-namespace {
+#include <cstring>
 
-// The report's button bits: a release beats a press of the same button in one report.
-enum : int32_t { LEFT_DOWN = 0x01, LEFT_UP = 0x02, RIGHT_DOWN = 0x04, RIGHT_UP = 0x08 };
+#include "status/touch_report.h"
+#include "status/touch_status.h"
+
+namespace {
 
 int HexDigit(char c)
 {
@@ -23,14 +25,6 @@ int ByteAt(const std::string& hexBytes, size_t index)
     return high < 0 || low < 0 ? -1 : high * 16 + low;
 }
 
-void Store(PICTUREREPLAY& replay, int32_t& field, int32_t value)
-{
-    if (field != value) {
-        field = value;
-        replay.pending = true;
-    }
-}
-
 }  // namespace
 
 void ReplayLink(PICTUREREPLAY& replay)
@@ -40,25 +34,20 @@ void ReplayLink(PICTUREREPLAY& replay)
 
 void ReplayStatusReport(PICTUREREPLAY& replay, const std::string& hexBytes)
 {
-    const int flags = ByteAt(hexBytes, 12);
-    const int fingers = ByteAt(hexBytes, 13);
-    const int contact = ByteAt(hexBytes, 14);
-    if (flags < 0 || fingers < 0 || contact < 0) {
-        return;  // a short record: the log keeps no more of it to replay
+    uint8_t bytes[REPORT_STATUS_SIZE];
+    for (size_t i = 0; i < REPORT_STATUS_SIZE; ++i) {
+        const int value = ByteAt(hexBytes, i);
+        if (value < 0) {
+            return;  // a short record: the log keeps no more of it to replay
+        }
+        bytes[i] = static_cast<uint8_t>(value);
     }
-    Store(replay, replay.contactLevel, contact < 2 ? 0 : (contact < 4 ? 1 : 2));
-    Store(replay, replay.fingers, fingers);
-    if (flags & LEFT_UP) {
-        replay.leftHeld = 0;
-    } else if (flags & LEFT_DOWN) {
-        replay.leftHeld = 1;
+    TouchReport report = {};
+    std::memcpy(&report, bytes, REPORT_STATUS_SIZE);
+    OnTouchReport(&report);
+    if (TakeRefreshPending(TouchStatus) != 0) {
+        replay.pending = true;
     }
-    if (flags & RIGHT_UP) {
-        replay.rightHeld = 0;
-    } else if (flags & RIGHT_DOWN) {
-        replay.rightHeld = 1;
-    }
-    Store(replay, replay.buttonMode, replay.leftHeld != 0 ? 1 : (replay.rightHeld != 0 ? 2 : 0));
 }
 
 void ReplayDisabledAnswer(PICTUREREPLAY& replay, int32_t answer)

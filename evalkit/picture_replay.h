@@ -7,12 +7,10 @@
 #include <cstdint>
 #include <string>
 
+// The report fields are not kept here: each logged status report goes through the program's
+// own report callback, into the process's TouchStatus, so it is decoded exactly as the
+// program decoded it. One replay a process.
 struct PICTUREREPLAY {
-    int32_t fingers = 0;
-    int32_t contactLevel = 0;
-    int32_t leftHeld = 0;
-    int32_t rightHeld = 0;
-    int32_t buttonMode = 0;     // 0 none, 1 left, 2 right
     int32_t disabled = 0;
     int32_t trayMode = -1;      // -1 until the first poll tick reads it
     bool pending = false;       // something changed since the last redraw
@@ -24,7 +22,7 @@ struct PICTUREREPLAY {
 // An accepted TpConnect: the icon is added and redrawn on the next tick.
 void ReplayLink(PICTUREREPLAY& replay);
 
-// A status report, from the log's hex bytes: buttons at byte 12, fingers 13, contact 14.
+// A status report, from the log's hex bytes (the record from its type on).
 void ReplayStatusReport(PICTUREREPLAY& replay, const std::string& hexBytes);
 
 // The first two steps of a poll tick: TpIsDisabled's answer, then TpGetTrayMode's, after
