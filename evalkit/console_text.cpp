@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "evalkit/trial_stop.h"
+
 namespace {
 
 void WriteLine(DWORD which, const std::wstring& text)
@@ -67,9 +69,15 @@ bool WaitForKeyOr(void* handle)
 {
     const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     FlushConsoleInputBuffer(input);
-    const HANDLE waits[2] = {input, handle};
+    HANDLE waits[3] = {input};
+    DWORD count = 1;
+    for (HANDLE other : {static_cast<HANDLE>(handle), TrialStopEvent()}) {
+        if (other != nullptr) {
+            waits[count++] = other;
+        }
+    }
     for (;;) {
-        const DWORD which = WaitForMultipleObjects(handle != nullptr ? 2 : 1, waits, FALSE, INFINITE);
+        const DWORD which = WaitForMultipleObjects(count, waits, FALSE, INFINITE);
         if (which != WAIT_OBJECT_0) {
             return false;
         }
@@ -82,9 +90,10 @@ bool WaitForKeyOr(void* handle)
 void PauseIfOwnConsole()
 {
     DWORD processes[2];
-    if (GetConsoleProcessList(processes, 2) != 1 || !HasConsoleKeys()) {
+    if (GetConsoleProcessList(processes, 2) != 1 || !HasConsoleKeys() || TrialWindowClosing()) {
         return;
     }
+    RearmTrialStop();
     Say(L"");
     Say(L"Press a key to close this window.");
     WaitForKeyOr(nullptr);

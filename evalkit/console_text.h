@@ -14,8 +14,8 @@ int Fail(int code, const std::wstring& line);
 // True when standard input is a console that keys can be read from.
 bool HasConsoleKeys();
 
-// Returns once a key is pressed in the console (true), or once the handle is signalled
-// (false); a null handle waits for the key alone.
+// Returns once a key is pressed in the console (true), or once the handle is signalled or
+// the trial is stopped (false); a null handle waits for the key or the stop alone.
 bool WaitForKeyOr(void* handle);
 
 // Started by a double-click in Explorer, the launcher is the only process of a console

@@ -39,3 +39,19 @@ const wchar_t* MissingKitFile(const std::wstring& folder)
     }
     return nullptr;
 }
+
+bool LooksInsideZip(const std::wstring& folder)
+{
+    // Explorer runs a file opened inside a zip from %TEMP%\Temp1_NAME.zip\, other tools
+    // from similar folders: a folder named like an archive.
+    static const wchar_t suffix[] = L".zip\\";
+    const size_t length = sizeof suffix / sizeof suffix[0] - 1;
+    for (size_t at = folder.find(L'\\'); at != std::wstring::npos; at = folder.find(L'\\', at + 1)) {
+        if (at + 1 >= length &&
+            CompareStringOrdinal(folder.c_str() + at + 1 - length, static_cast<int>(length), suffix,
+                                 static_cast<int>(length), TRUE) == CSTR_EQUAL) {
+            return true;
+        }
+    }
+    return false;
+}

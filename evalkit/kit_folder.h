@@ -15,3 +15,7 @@ std::wstring KitFolder();
 
 // The name of the first kit file missing from the folder, or nullptr when all are there.
 const wchar_t* MissingKitFile(const std::wstring& folder);
+
+// True when the folder (or one above it) is named like a zip archive: the launcher was
+// opened inside the archive, and Explorer unpacked it alone into a temporary folder.
+bool LooksInsideZip(const std::wstring& folder);

@@ -8,6 +8,10 @@ namespace {
 const wchar_t PROGRAM_CLASS[] = L"RAVIVAVIZIZU";
 const wchar_t PROGRAM_TITLE[] = L"QUIB TOUCH PAD CENTER";
 
+// Holds the launched program for as long as the launcher lives; never closed by hand, so a
+// launcher ended in any way, Task Manager included, takes the program with it.
+HANDLE ProgramJob = nullptr;
+
 struct WINDOWSEARCH {
     DWORD processId;
     HWND found;
@@ -35,11 +39,71 @@ HWND WindowOfProcess(DWORD processId)
     return search.found;
 }
 
+// The job that ends the program when the launcher's last handle to it closes. Processes that
+// the program starts (the maker's configurator, on a double-click) stay out of it.
+HANDLE CreateProgramJob()
+{
+    const HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    if (job == nullptr) {
+        return nullptr;
+    }
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_SILENT_BREAKAWAY_OK;
+    if (!SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
+        CloseHandle(job);
+        return nullptr;
+    }
+    return job;
+}
+
+// Volume and file index: the same file whatever path, short name or case names it.
+bool FileIdentity(const wchar_t* path, BY_HANDLE_FILE_INFORMATION* identity)
+{
+    const HANDLE file = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    const BOOL got = GetFileInformationByHandle(file, identity);
+    CloseHandle(file);
+    return got != FALSE;
+}
+
+bool SameFile(const wchar_t* one, const wchar_t* other)
+{
+    BY_HANDLE_FILE_INFORMATION a = {};
+    BY_HANDLE_FILE_INFORMATION b = {};
+    return FileIdentity(one, &a) && FileIdentity(other, &b) && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+           a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+}
+
 }  // namespace
 
 HWND FindProgramWindow()
 {
-    return FindWindowW(PROGRAM_CLASS, PROGRAM_TITLE);
+    // By the title alone, as the program itself tells whether a copy already runs.
+    return FindWindowExW(nullptr, nullptr, nullptr, PROGRAM_TITLE);
+}
+
+bool IsKitCopy(HWND window, const std::wstring& folder)
+{
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+    if (process == nullptr) {
+        return false;
+    }
+    std::wstring image(32768, L'\0');
+    DWORD size = static_cast<DWORD>(image.size());
+    const BOOL got = QueryFullProcessImageNameW(process, 0, &image[0], &size);
+    CloseHandle(process);
+    if (!got) {
+        return false;
+    }
+    image.resize(size);
+    const std::wstring kitProgram = folder + KIT_PROGRAM;
+    return CompareStringOrdinal(image.c_str(), -1, kitProgram.c_str(), -1, TRUE) == CSTR_EQUAL ||
+           SameFile(image.c_str(), kitProgram.c_str());
 }
 
 bool StartProgram(const std::wstring& folder, const std::wstring& logPath, PROCESS_INFORMATION* started,
@@ -56,11 +120,24 @@ bool StartProgram(const std::wstring& folder, const std::wstring& logPath, PROCE
     std::wstring commandLine = L"\"" + program + L"\"";
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
-    if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                        &startup, started)) {
+    // Suspended until it is in the job, so not one instruction runs outside it. Detached from
+    // the launcher's console, so that a Ctrl+C there reaches the launcher alone (Wine would
+    // otherwise end the program with it), and the program ends by its exit command.
+    if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
+                        CREATE_SUSPENDED | DETACHED_PROCESS, nullptr, folder.c_str(), &startup, started)) {
         *error = GetLastError();
         return false;
     }
+    if (ProgramJob == nullptr) {
+        ProgramJob = CreateProgramJob();
+    }
+    // Without a job (a system that refuses it) the trial still runs; the console handler
+    // covers every end but a killed launcher.
+    if (ProgramJob != nullptr && !AssignProcessToJobObject(ProgramJob, started->hProcess)) {
+        CloseHandle(ProgramJob);
+        ProgramJob = nullptr;
+    }
+    ResumeThread(started->hThread);
     CloseHandle(started->hThread);
     started->hThread = nullptr;
     return true;
@@ -75,21 +152,27 @@ bool EndWithExitCommand(const PROCESS_INFORMATION& program, DWORD limitMs)
     return WaitForSingleObject(program.hProcess, limitMs) == WAIT_OBJECT_0;
 }
 
-void EndProgram(const PROCESS_INFORMATION& program)
+bool EndProgram(const PROCESS_INFORMATION& program, DWORD limitMs)
 {
-    if (WaitForSingleObject(program.hProcess, 0) == WAIT_OBJECT_0 || EndWithExitCommand(program, 5000)) {
-        return;
+    if (WaitForSingleObject(program.hProcess, 0) == WAIT_OBJECT_0 || EndWithExitCommand(program, limitMs)) {
+        return true;
     }
     TerminateProcess(program.hProcess, 1);
     WaitForSingleObject(program.hProcess, 5000);
+    return false;
 }
 
-bool StopOtherCopy(HWND window, DWORD limitMs)
+OTHERSTOP StopOtherCopy(HWND window, DWORD limitMs, DWORD* error)
 {
-    PostMessageW(window, WM_COMMAND, IDM_EXIT, 0);
+    if (!PostMessageW(window, WM_COMMAND, IDM_EXIT, 0)) {
+        *error = GetLastError();
+        // A window that went meanwhile has ended; anything else is a refusal, such as the
+        // system's for a copy that runs as administrator and takes no message from here.
+        return IsWindow(window) ? OTHER_REFUSED : OTHER_ENDED;
+    }
     const ULONGLONG deadline = GetTickCount64() + limitMs;
     while (IsWindow(window) && GetTickCount64() < deadline) {
         Sleep(20);
     }
-    return !IsWindow(window);
+    return IsWindow(window) ? OTHER_STAYED : OTHER_ENDED;
 }

@@ -6,10 +6,14 @@
 //                                     pad after the walk until a key is pressed
 //   TryQuibTPCenter --stop-installed  ends a copy that already runs on this desktop
 //
-// Everything runs from the kit's folder; the call log and the summary go to %TEMP%.
+// Everything runs from the kit's folder; the call log and the summary go to %TEMP%. Ctrl+C,
+// Ctrl+Break or closing the window stops the trial and ends the program with its exit
+// command; a launcher ended any other way takes the program with it (a job object).
 // Exit codes: 0 the trial ran and the program ended with 0; 1 the program failed, ended early
-// or did not end; 2 a kit file is missing; 3 a copy of the program already runs;
-// 4 the call log cannot be written; 5 bad usage.
+// or did not end; 2 a kit file is missing or walk.txt cannot be played; 3 a copy of the
+// program from elsewhere, or another trial, already runs; 4 the call log cannot be written;
+// 5 bad usage; 6 the trial was stopped; 7 the summary file cannot be written (the summary is
+// on the console).
 #include <windows.h>
 
 #include <cwchar>
@@ -21,16 +25,31 @@
 #include "evalkit/kit_folder.h"
 #include "evalkit/log_tail.h"
 #include "evalkit/program_process.h"
+#include "evalkit/trial_stop.h"
 #include "evalkit/walk_follow.h"
 
 namespace {
 
-enum : int { EXIT_TRIED = 0, EXIT_PROGRAM = 1, EXIT_KIT = 2, EXIT_RUNNING = 3, EXIT_LOG = 4, EXIT_USAGE = 5 };
+enum : int {
+    EXIT_TRIED = 0,
+    EXIT_PROGRAM = 1,
+    EXIT_KIT = 2,
+    EXIT_RUNNING = 3,
+    EXIT_LOG = 4,
+    EXIT_USAGE = 5,
+    EXIT_STOPPED = 6,
+    EXIT_SUMMARY = 7,
+};
 
 constexpr DWORD WALK_LIMIT_MS = 180000;  // the walk takes about 50 s
 constexpr DWORD EXIT_LIMIT_MS = 15000;
+constexpr DWORD STOP_LIMIT_MS = 3000;  // within the 5 s a closing console window leaves
 const wchar_t LOG_NAME[] = L"QuibTPCenter-trial.log";
 const wchar_t SUMMARY_NAME[] = L"QuibTPCenter-trial-summary.txt";
+// One trial at a time in a session: a second launcher would take the first one's program
+// for a leftover and end it.
+const wchar_t TRIAL_MUTEX[] = L"Local\\QuibTPCenter-trial";
+HANDLE TrialMutex = nullptr;  // never closed by hand: the system closes it however the launcher ends
 
 struct TRIALOPTIONS {
     bool hold = false;
@@ -40,14 +59,32 @@ struct TRIALOPTIONS {
 // Decimal for the small codes of programs and the system's errors, hexadecimal for status codes.
 std::wstring CodeText(DWORD code)
 {
-    wchar_t text[32];
-    swprintf(text, 32, code < 0x10000 ? L"%lu" : L"0x%08lX", code);
+    wchar_t text[32] = {};
+    if (swprintf(text, 32, code < 0x10000 ? L"%lu" : L"0x%08lX", code) < 0) {
+        return std::wstring();
+    }
     return text;
 }
 
+// "error 5: Access is denied", in the system's language, so the reason needs no look-up.
 std::wstring ErrorText(DWORD code)
 {
-    return L"error " + CodeText(code);
+    std::wstring text = L"error " + CodeText(code);
+    wchar_t* message = nullptr;
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                            FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, code, 0, reinterpret_cast<wchar_t*>(&message), 0, nullptr);
+    if (length > 0 && message != nullptr) {
+        std::wstring reason(message, length);
+        while (!reason.empty() && (reason.back() == L'.' || iswspace(reason.back()))) {
+            reason.pop_back();
+        }
+        if (!reason.empty()) {
+            text += L": " + reason;
+        }
+    }
+    LocalFree(message);
+    return text;
 }
 
 std::wstring TempFolder()
@@ -81,7 +118,8 @@ std::vector<std::string> ReadLogLines(const std::wstring& path)
     return lines;
 }
 
-void WriteSummaryFile(const std::wstring& path, const std::vector<std::wstring>& lines)
+// The summary as UTF-8 with CRLF line ends; 0, or the system's error code.
+DWORD WriteSummaryFile(const std::wstring& path, const std::vector<std::wstring>& lines)
 {
     std::wstring text;
     for (const std::wstring& line : lines) {
@@ -96,26 +134,70 @@ void WriteSummaryFile(const std::wstring& path, const std::vector<std::wstring>&
     }
     const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-        DWORD written = 0;
-        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-        CloseHandle(file);
+    if (file == INVALID_HANDLE_VALUE) {
+        return GetLastError();
     }
+    DWORD written = 0;
+    const bool whole = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                       written == bytes.size();
+    const DWORD error = whole ? 0 : GetLastError();
+    CloseHandle(file);
+    return whole ? 0 : (error != 0 ? error : ERROR_WRITE_FAULT);
 }
 
-int StopInstalled()
+int MissingFile(const std::wstring& folder, const wchar_t* missing)
+{
+    if (LooksInsideZip(folder)) {
+        return Fail(EXIT_KIT, std::wstring(L"this runs from inside the zip archive (") + folder +
+                                  L"), where the kit's other files are not; right-click the zip file, choose "
+                                  L"\"Extract All...\" and run TryQuibTPCenter.exe from the folder it makes");
+    }
+    return Fail(EXIT_KIT, std::wstring(L"the kit's ") + missing + L" is missing from " + folder +
+                              L"; unpack the whole archive again (if it goes missing again, antivirus software "
+                              L"has probably removed it: see EVALKIT.txt)");
+}
+
+int StopInstalled(const std::wstring& folder)
 {
     const HWND window = FindProgramWindow();
     if (window == nullptr) {
         Say(L"No copy of QUIB Touch Pad Center runs on this desktop.");
         return EXIT_TRIED;
     }
-    if (!StopOtherCopy(window, EXIT_LIMIT_MS)) {
-        return Fail(EXIT_PROGRAM, L"the running QUIB Touch Pad Center did not end on its exit command; "
-                                  L"end QuibTPCenter.exe in Task Manager (Details tab)");
+    const bool kitCopy = IsKitCopy(window, folder);
+    DWORD error = 0;
+    switch (StopOtherCopy(window, EXIT_LIMIT_MS, &error)) {
+    case OTHER_ENDED:
+        Say(kitCopy ? L"The kit's own QuibTPCenter.exe, left running, has ended. Now run TryQuibTPCenter.exe again."
+                    : L"The running QUIB Touch Pad Center has ended; it starts again at your next logon. "
+                      L"Now run TryQuibTPCenter.exe again.");
+        return EXIT_TRIED;
+    case OTHER_REFUSED:
+        return Fail(EXIT_PROGRAM, L"the running QUIB Touch Pad Center does not take the exit command from here (" +
+                                      ErrorText(error) + L"): it runs as administrator, so run "
+                                      L"\"TryQuibTPCenter.exe --stop-installed\" from a command prompt opened with "
+                                      L"\"Run as administrator\"");
+    case OTHER_STAYED:
+        break;
     }
-    Say(L"The running QUIB Touch Pad Center has ended; it starts again at your next logon. "
-        L"Now run TryQuibTPCenter.exe again.");
+    return Fail(EXIT_PROGRAM, L"the running QUIB Touch Pad Center did not end on its exit command; "
+                              L"end QuibTPCenter.exe in Task Manager (Details tab)");
+}
+
+// A copy that runs before the trial: the kit's own (started alone, or left by a trial that
+// could not end it) is ended and the trial goes on; any other is the maker's, left alone.
+int EndLeftoverCopy(HWND window, const std::wstring& folder)
+{
+    if (!IsKitCopy(window, folder)) {
+        return Fail(EXIT_RUNNING, L"QUIB Touch Pad Center already runs on this desktop; for the trial, end it with "
+                                  L"\"TryQuibTPCenter.exe --stop-installed\" (it starts again at your next logon)");
+    }
+    DWORD error = 0;
+    if (StopOtherCopy(window, EXIT_LIMIT_MS, &error) != OTHER_ENDED) {
+        return Fail(EXIT_RUNNING, L"the kit's own QuibTPCenter.exe already runs and did not end on its exit "
+                                  L"command; end it in Task Manager (Details tab), then run the trial again");
+    }
+    Say(L"The kit's QuibTPCenter.exe was already running (started on its own); it has been ended for the trial.");
     return EXIT_TRIED;
 }
 
@@ -131,7 +213,7 @@ bool HoldUntilKey(HANDLE process)
 int EndAndSummarise(const PROCESS_INFORMATION& program, const std::wstring& logPath, const std::wstring& temp)
 {
     if (!EndWithExitCommand(program, EXIT_LIMIT_MS)) {
-        EndProgram(program);
+        EndProgram(program, STOP_LIMIT_MS);
         return Fail(EXIT_PROGRAM, L"QuibTPCenter.exe did not end on its exit command; it was ended by force "
                                   L"(call log: " + logPath + L")");
     }
@@ -139,48 +221,52 @@ int EndAndSummarise(const PROCESS_INFORMATION& program, const std::wstring& logP
     GetExitCodeProcess(program.hProcess, &exitCode);
     std::vector<std::wstring> lines = SummaryLines(ReadLogLines(logPath), exitCode);
     lines.push_back(L"call log: " + logPath);
+    const std::wstring summaryPath = temp + SUMMARY_NAME;
+    const DWORD error = WriteSummaryFile(summaryPath, lines);
     Say(L"");
-    Say(L"Summary (also in " + temp + SUMMARY_NAME + L"):");
+    Say(error == 0 ? L"Summary (also in " + summaryPath + L"):" : std::wstring(L"Summary:"));
     for (const std::wstring& line : lines) {
         Say(L"  " + line);
     }
-    WriteSummaryFile(temp + SUMMARY_NAME, lines);
-    return exitCode == 0 ? EXIT_TRIED : EXIT_PROGRAM;
+    if (exitCode != 0) {
+        return EXIT_PROGRAM;
+    }
+    if (error != 0) {
+        return Fail(EXIT_SUMMARY, L"cannot write the summary to " + summaryPath + L" (" + ErrorText(error) +
+                                      L"); copy it from this window instead");
+    }
+    return EXIT_TRIED;
 }
 
-// The program ended before the walk did, or the walk never ended: one line, and nothing left running.
-int Abandon(const PROCESS_INFORMATION& program, const std::wstring& logPath)
+// The person stopped the trial: the program ends by its exit command, so its icon goes and
+// the library closes the log, all within the time a closing window leaves.
+int StopTrial(const PROCESS_INFORMATION& program, const std::wstring& logPath)
+{
+    const bool clean = EndProgram(program, STOP_LIMIT_MS);
+    return Fail(EXIT_STOPPED, std::wstring(L"the trial was stopped; QuibTPCenter.exe ") +
+                                  (clean ? L"ended on its exit command" : L"was ended by force") +
+                                  L" (call log: " + logPath + L")");
+}
+
+// The walk did not reach its end: one line, and nothing left running.
+int Abandon(const PROCESS_INFORMATION& program, const std::wstring& logPath, WALKEND end,
+            const std::wstring& problem)
 {
     const bool ended = WaitForSingleObject(program.hProcess, 0) == WAIT_OBJECT_0;
     DWORD exitCode = 0;
     GetExitCodeProcess(program.hProcess, &exitCode);
-    EndProgram(program);
+    EndProgram(program, STOP_LIMIT_MS);
+    if (end == WALK_UNREADABLE) {
+        return Fail(EXIT_KIT, L"the simulated library cannot play walk.txt (" + problem +
+                                  L"), so the program was ended; unpack walk.txt from the archive again");
+    }
     const std::wstring what = ended ? L"QuibTPCenter.exe ended early (exit code " + CodeText(exitCode) + L")"
                                     : L"the walk did not end within three minutes, so the program was ended";
     return Fail(EXIT_PROGRAM, what + L"; call log: " + logPath);
 }
 
-int Trial(const TRIALOPTIONS& options)
+int RunTrial(const TRIALOPTIONS& options, const std::wstring& folder)
 {
-    const std::wstring folder = KitFolder();
-    if (folder.empty()) {
-        return Fail(EXIT_KIT, L"cannot tell which folder the kit is in");
-    }
-    const wchar_t* missing = MissingKitFile(folder);
-    if (missing != nullptr) {
-        return Fail(EXIT_KIT, std::wstring(L"the kit's ") + missing + L" is missing from " + folder +
-                                  L"; unpack the whole archive again");
-    }
-    if (options.stopInstalled) {
-        return StopInstalled();
-    }
-    if (FindProgramWindow() != nullptr) {
-        return Fail(EXIT_RUNNING, L"QUIB Touch Pad Center already runs on this desktop; for the trial, end it with "
-                                  L"\"TryQuibTPCenter.exe --stop-installed\" (it starts again at your next logon)");
-    }
-    if (options.hold && !HasConsoleKeys()) {
-        return Fail(EXIT_USAGE, L"--hold waits for a key, so it needs a console window");
-    }
     const std::wstring temp = TempFolder();
     const std::wstring logPath = temp + LOG_NAME;
     DWORD error = 0;
@@ -193,23 +279,61 @@ int Trial(const TRIALOPTIONS& options)
         return Fail(EXIT_PROGRAM, L"cannot start " + folder + KIT_PROGRAM + L" (" + ErrorText(error) + L")");
     }
     Say(L"QuibTPCenter.exe runs with the simulated touchpad library. Watch its icon in the notification");
-    Say(L"area (on Windows 11 it may first sit in the overflow: see EVALKIT.txt). The walk takes about a minute.");
-    const WALKEND end = FollowWalk(program.hProcess, logPath, WALK_LIMIT_MS);
-    const bool held = end == WALK_DONE && (!options.hold || HoldUntilKey(program.hProcess));
-    if (!held) {
-        const int code = Abandon(program, logPath);
-        CloseHandle(program.hProcess);
-        return code;
+    Say(L"area (on Windows 11 it may first sit in the overflow: see EVALKIT.txt). The walk takes about a minute;");
+    Say(L"Ctrl+C or closing this window stops it.");
+    std::wstring problem;
+    WALKEND end = FollowWalk(program.hProcess, logPath, WALK_LIMIT_MS, &problem);
+    if (end == WALK_DONE && options.hold && !HoldUntilKey(program.hProcess)) {
+        end = TrialStopped() ? WALK_STOPPED : WALK_PROGRAM_ENDED;
     }
-    const int code = EndAndSummarise(program, logPath, temp);
+    int code = EXIT_TRIED;
+    if (end == WALK_DONE) {
+        code = EndAndSummarise(program, logPath, temp);
+    } else if (end == WALK_STOPPED) {
+        code = StopTrial(program, logPath);
+    } else {
+        code = Abandon(program, logPath, end, problem);
+    }
     CloseHandle(program.hProcess);
     return code;
+}
+
+int Trial(const TRIALOPTIONS& options)
+{
+    const std::wstring folder = KitFolder();
+    if (folder.empty()) {
+        return Fail(EXIT_KIT, L"cannot tell which folder the kit is in");
+    }
+    const wchar_t* missing = MissingKitFile(folder);
+    if (missing != nullptr) {
+        return MissingFile(folder, missing);
+    }
+    if (options.stopInstalled) {
+        return StopInstalled(folder);
+    }
+    TrialMutex = CreateMutexW(nullptr, FALSE, TRIAL_MUTEX);
+    if (TrialMutex != nullptr && GetLastError() == ERROR_ALREADY_EXISTS) {
+        return Fail(EXIT_RUNNING, L"another TryQuibTPCenter.exe is running a trial; let it end, or close its window, "
+                                  L"then run this again");
+    }
+    const HWND window = FindProgramWindow();
+    if (window != nullptr) {
+        const int code = EndLeftoverCopy(window, folder);
+        if (code != EXIT_TRIED) {
+            return code;
+        }
+    }
+    if (options.hold && !HasConsoleKeys()) {
+        return Fail(EXIT_USAGE, L"--hold waits for a key, so it needs a console window");
+    }
+    return RunTrial(options, folder);
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv)
 {
+    CatchTrialStop();
     TRIALOPTIONS options;
     bool usable = argc <= 2;
     if (argc == 2) {
@@ -220,5 +344,6 @@ int wmain(int argc, wchar_t** argv)
     const int code = usable ? Trial(options)
                             : Fail(EXIT_USAGE, L"usage: TryQuibTPCenter [--hold | --stop-installed]");
     PauseIfOwnConsole();
+    TrialStopHandled();
     return code;
 }

@@ -16,6 +16,12 @@
 //   swapbuttons                  swaps the mouse buttons and back (SPI_SETMOUSEBUTTONSWAP),
 //                                which broadcasts WM_SETTINGCHANGE twice
 //   run EXE [ARGS...]            starts EXE on the desktop, waits, exits with its exit code
+//   console EXE [ARGS...]        as run, with a console window of its own, as Explorer starts a
+//                                console program on a double-click
+//   screen PID | key PID | ctrlc PID
+//                                on the console of PID (started by console): prints its
+//                                screen's rows, types one key (Enter), or has Ctrl+C sent to it
+//   kill PID                     ends PID at once (TerminateProcess), as Task Manager does
 //   upgrade MS FILE TARGET       as an installer upgrades the program: "exit MS", then renames
 //                                TARGET to TARGET.old, moves FILE to TARGET and starts it at
 //                                once, as run does; its "started" line says whether the old
@@ -71,7 +77,8 @@ int Usage()
 {
     fwprintf(stderr, L"usage: quibpost [--desktop NAME] post|send MSG [WPARAM [LPARAM]]\n"
                      L"       quibpost [--desktop NAME] linkheld MS COMMAND... | swapbuttons | window MS | exit MS\n"
-                     L"       quibpost [--desktop NAME] run EXE [ARGS...] | upgrade MS FILE TARGET\n"
+                     L"       quibpost [--desktop NAME] run|console EXE [ARGS...] | upgrade MS FILE TARGET\n"
+                     L"       quibpost screen|key|ctrlc|kill PID\n"
                      L"       quibpost hold NAME | release NAME\n"
                      L"       quibpost [--desktop NAME] repaint-tray | configurator | minimize-configurator |"
                      L" close-configurator\n");
@@ -197,17 +204,45 @@ HANDLE ExitProgram(DWORD limitMs, DWORD* processId)
     return process;
 }
 
+std::wstring CtrlCEventName(DWORD processId)
+{
+    return L"Local\\quibpost.ctrlc." + std::to_wstring(processId);
+}
+
+// Until the child ends, sends Ctrl+C to its console whenever "ctrlc PID" asks. Wine sends
+// Ctrl+C for group 0 to the sender's own process group, which the child shares only with the
+// process that started it: so the starter sends it, attached to the child's console for the
+// moment only (a process that stays attached would count as the console's second one).
+void ForwardCtrlC(const PROCESS_INFORMATION& child)
+{
+    const HANDLE request = CreateEventW(nullptr, FALSE, FALSE, CtrlCEventName(child.dwProcessId).c_str());
+    if (request == nullptr) {
+        return;
+    }
+    SetConsoleCtrlHandler(nullptr, TRUE);
+    const HANDLE waits[2] = {child.hProcess, request};
+    while (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
+        FreeConsole();
+        if (AttachConsole(child.dwProcessId)) {
+            GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
+            FreeConsole();
+        }
+    }
+    CloseHandle(request);
+}
+
 // Starts a program and waits for it; its exit code, or EXIT_FAILED when it did not start.
 // With a previous process, the announcement says whether that one still ran at the start.
-DWORD RunAndWait(const wchar_t* desktop, int count, wchar_t** words, bool announce, HANDLE previous = nullptr)
+DWORD RunAndWait(const wchar_t* desktop, int count, wchar_t** words, bool announce, HANDLE previous = nullptr,
+                 DWORD creation = 0)
 {
     std::wstring commandLine = CommandLineOf(count, words);
     std::wstring desktopName = desktop != nullptr ? desktop : L"";
     STARTUPINFOW startup = {sizeof startup};
     startup.lpDesktop = desktop != nullptr ? desktopName.data() : nullptr;
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(words[0], commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
+    if (!CreateProcessW(words[0], commandLine.data(), nullptr, nullptr, FALSE, creation, nullptr, nullptr,
+                        &startup, &process)) {
         fwprintf(stderr, L"quibpost: cannot start %ls (error %lu)\n", words[0], GetLastError());
         return EXIT_FAILED;
     }
@@ -220,6 +255,9 @@ DWORD RunAndWait(const wchar_t* desktop, int count, wchar_t** words, bool announ
         fflush(stdout);
     }
     CloseHandle(process.hThread);
+    if ((creation & CREATE_NEW_CONSOLE) != 0) {
+        ForwardCtrlC(process);
+    }
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD code = EXIT_FAILED;
     GetExitCodeProcess(process.hProcess, &code);
@@ -296,12 +334,12 @@ int SwapButtons()
     return first && second ? EXIT_DONE : EXIT_FAILED;
 }
 
-int Run(const wchar_t* desktop, int count, wchar_t** words)
+int Run(const wchar_t* desktop, int count, wchar_t** words, DWORD creation)
 {
     if (count < 1) {
         return Usage();
     }
-    const DWORD code = RunAndWait(desktop, count, words, true);
+    const DWORD code = RunAndWait(desktop, count, words, true, nullptr, creation);
     wprintf(L"exit code=%lu\n", code);
     return static_cast<int>(code);
 }
@@ -472,6 +510,97 @@ int Release(const wchar_t* name)
     return set ? EXIT_DONE : EXIT_FAILED;
 }
 
+// Joins the console of another process, ignoring the Ctrl+C it may send there itself.
+bool JoinConsole(DWORD processId)
+{
+    FreeConsole();
+    if (!AttachConsole(processId)) {
+        fwprintf(stderr, L"quibpost: cannot attach to the console of %lu (error %lu)\n", processId, GetLastError());
+        return false;
+    }
+    SetConsoleCtrlHandler(nullptr, TRUE);
+    return true;
+}
+
+HANDLE OpenConsole(const wchar_t* name)
+{
+    return CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                       0, nullptr);
+}
+
+// The screen's rows, read before anything is written to our own output (which is no console).
+int ShowScreen()
+{
+    const HANDLE output = OpenConsole(L"CONOUT$");
+    CONSOLE_SCREEN_BUFFER_INFO info = {};
+    if (output == INVALID_HANDLE_VALUE || !GetConsoleScreenBufferInfo(output, &info)) {
+        return EXIT_FAILED;
+    }
+    std::wstring text;
+    std::wstring row(static_cast<size_t>(info.dwSize.X), L' ');
+    for (SHORT y = 0; y < info.dwSize.Y; ++y) {
+        DWORD read = 0;
+        ReadConsoleOutputCharacterW(output, row.data(), static_cast<DWORD>(row.size()), {0, y}, &read);
+        const size_t end = row.find_last_not_of(L' ', read > 0 ? read - 1 : 0);
+        text += read > 0 && end != std::wstring::npos ? row.substr(0, end + 1) : std::wstring();
+        // A row filled to its last column goes on in the next: one line, as it was written.
+        if (read < row.size() || row.back() == L' ') {
+            text += L"\n";
+        }
+    }
+    CloseHandle(output);
+    const size_t last = text.find_last_not_of(L'\n');
+    wprintf(L"%ls\n", last == std::wstring::npos ? L"" : text.substr(0, last + 1).c_str());
+    return EXIT_DONE;
+}
+
+int TypeKey()
+{
+    const HANDLE input = OpenConsole(L"CONIN$");
+    INPUT_RECORD keys[2] = {};
+    for (int i = 0; i < 2; ++i) {
+        keys[i].EventType = KEY_EVENT;
+        keys[i].Event.KeyEvent.bKeyDown = i == 0;
+        keys[i].Event.KeyEvent.wRepeatCount = 1;
+        keys[i].Event.KeyEvent.wVirtualKeyCode = VK_RETURN;
+        keys[i].Event.KeyEvent.uChar.UnicodeChar = L'\r';
+    }
+    DWORD written = 0;
+    const bool typed = input != INVALID_HANDLE_VALUE && WriteConsoleInputW(input, keys, 2, &written) && written == 2;
+    if (input != INVALID_HANDLE_VALUE) {
+        CloseHandle(input);
+    }
+    return typed ? EXIT_DONE : EXIT_FAILED;
+}
+
+int OnConsole(const std::wstring& command, DWORD processId)
+{
+    if (command == L"ctrlc") {
+        // The process that started it sends it (ForwardCtrlC). Ctrl+Break reaches nothing under Wine.
+        const HANDLE request = OpenEventW(EVENT_MODIFY_STATE, FALSE, CtrlCEventName(processId).c_str());
+        const bool asked = request != nullptr && SetEvent(request);
+        if (request != nullptr) {
+            CloseHandle(request);
+        }
+        return asked ? EXIT_DONE : EXIT_FAILED;
+    }
+    if (command == L"kill") {
+        const HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, processId);
+        const bool ended = process != nullptr && TerminateProcess(process, 1);
+        if (process != nullptr) {
+            CloseHandle(process);
+        }
+        return ended ? EXIT_DONE : EXIT_FAILED;
+    }
+    if (!JoinConsole(processId)) {
+        return EXIT_FAILED;
+    }
+    if (command == L"screen") {
+        return ShowScreen();
+    }
+    return command == L"key" ? TypeKey() : Usage();
+}
+
 unsigned long ParseMs(const wchar_t* text, bool* ok)
 {
     unsigned long long value = 0;
@@ -521,8 +650,14 @@ int wmain(int argc, wchar_t** argv)
         const unsigned long ms = ParseMs(words[0], &ok);
         return ok ? Upgrade(desktop, ms, words[1], words[2]) : Usage();
     }
-    if (command == L"run") {
-        return Run(desktop, count, words);
+    if (command == L"run" || command == L"console") {
+        return Run(desktop, count, words, command == L"console" ? CREATE_NEW_CONSOLE : 0);
+    }
+    if ((command == L"screen" || command == L"key" || command == L"ctrlc" || command == L"kill") && count == 1) {
+        unsigned long long processId = 0;
+        return ParseNumber(words[0], &processId) && processId <= ULONG_MAX
+                   ? OnConsole(command, static_cast<DWORD>(processId))
+                   : Usage();
     }
     if (command == L"hold" && count == 1) {
         return Hold(words[0]);
