@@ -4,6 +4,8 @@
   <name>-symbols.zip  QuibTPCenter.exe.debug
   <name>-evalkit.zip  the evaluation kit (evalkit.py): the same QuibTPCenter.exe with the
                       simulated library, padctl and the launcher
+  QuibTPCenter-<version>-SHA256SUMS  the SHA-256 of each of the three archives, for the
+                      release page
 Entries are sorted and carry one fixed time and fixed permissions, and no owner, so the same
 inputs give the same archive bytes. The time is SOURCE_DATE_EPOCH when set, else the time of
 the sources' last commit, else a fixed date. The exe goes in unchanged; the archive is read
@@ -49,6 +51,11 @@ def write_zip(path, entries, epoch):
     os.replace(path + ".tmp", path)
 
 
+def sha256sums(files):
+    """sha256sum's lines for files (name: bytes), sorted by name."""
+    return "".join("%s  %s\n" % (hashlib.sha256(files[n]).hexdigest(), n) for n in sorted(files)).encode()
+
+
 def crlf(text):
     return text.replace("\r\n", "\n").replace("\n", "\r\n").encode("utf-8")
 
@@ -69,8 +76,7 @@ def main(build, source, name, version, exe, link_map, sim_dll, padctl, launcher,
         "QuibTPCenter.cdx.json": sbom.write(sbom.bom(program, version, linked, os.path.abspath(build),
                                                      tools, epoch), notices_text),
     }
-    entries["SHA256SUMS"] = "".join("%s  %s\n" % (hashlib.sha256(entries[n]).hexdigest(), n)
-                                    for n in sorted(entries)).encode()
+    entries["SHA256SUMS"] = sha256sums(entries)
     archive = os.path.join(build, name + ".zip")
     write_zip(archive, entries, epoch)
     with open(exe + ".debug", "rb") as f:
@@ -81,7 +87,15 @@ def main(build, source, name, version, exe, link_map, sim_dll, padctl, launcher,
         with zipfile.ZipFile(path) as check:
             if check.read("QuibTPCenter.exe") != program:
                 raise SystemExit("package: the QuibTPCenter.exe of %s differs from %s" % (path, exe))
-    print("package: %s.zip, %s-symbols.zip and %s-evalkit.zip (time %d)" % (name, name, name, epoch))
+    archives = {}
+    for archive_name in (name + ".zip", name + "-symbols.zip", name + "-evalkit.zip"):
+        with open(os.path.join(build, archive_name), "rb") as f:
+            archives[archive_name] = f.read()
+    sums = "QuibTPCenter-%s-SHA256SUMS" % version
+    with open(os.path.join(build, sums + ".tmp"), "wb") as f:
+        f.write(sha256sums(archives))
+    os.replace(os.path.join(build, sums + ".tmp"), os.path.join(build, sums))
+    print("package: %s.zip, %s-symbols.zip, %s-evalkit.zip and %s (time %d)" % (name, name, name, sums, epoch))
 
 
 if __name__ == "__main__":

@@ -1,13 +1,13 @@
 #!/bin/bash
 # Builds the package twice from these sources, one build after the other, and checks that the
-# exe, its symbol file and the three archives (release, symbols, evaluation kit) are the same
-# bytes in both, and that the exe is the very one the other tests ran. The second build
-# differs in all else a builder's machine may: another build folder, a copy of the sources at
-# another path (the working tree's files, without .git and build/), another time zone, locale
-# and umask, and a later time.
-# Usage: reproducible.sh <source folder> <work folder> <tested exe> <package name>
+# exe, its symbol file, the three archives (release, symbols, evaluation kit) and their sums
+# file are the same bytes in both, and that the exe is the very one the other tests ran. The
+# second build differs in all else a builder's machine may: another build folder, a copy of
+# the sources at another path (the working tree's files, without .git and build/), another
+# time zone, locale and umask, and a later time.
+# Usage: reproducible.sh <source folder> <work folder> <tested exe> <package name> <sums file name>
 set -uo pipefail
-source=$1 work=$2 tested=$3 name=$4
+source=$1 work=$2 tested=$3 name=$4 sums=$5
 
 rm -rf "$work"
 mkdir -p "$work/sources"
@@ -28,7 +28,7 @@ build "$source" a
  build "$work/sources" second-build) || exit 1
 
 status=0
-for file in bin/QuibTPCenter.exe bin/QuibTPCenter.exe.debug "$name.zip" "$name-symbols.zip" "$name-evalkit.zip"; do
+for file in bin/QuibTPCenter.exe bin/QuibTPCenter.exe.debug "$name.zip" "$name-symbols.zip" "$name-evalkit.zip" "$sums"; do
     cmp "$work/a/$file" "$work/second-build/$file" || status=1
 done
 cmp "$tested" "$work/a/bin/QuibTPCenter.exe" || status=1
