@@ -77,8 +77,11 @@ def pid_of(output, timeout=20):
     return None
 
 
-def wait_screen(ctx, pid, pattern, timeout):
-    """The text of the launcher's console once it matches pattern, or the last text read."""
+def wait_screen(ctx, pid, pattern, timeout, settle=0):
+    """The text of the launcher's console once it matches pattern, or the last text read.
+    Before the launcher's closing pause, settle seconds pass first: a reader attached at the
+    moment it counts its console's processes would make it skip the pause."""
+    time.sleep(settle)
     deadline = time.monotonic() + timeout
     while True:
         text = ctx.desktop.quibpost("screen", pid)[1] if pid else ""
@@ -218,7 +221,7 @@ def check_stops(ctx, launcher, log_path):
     pid = pid_of(output)
     ctx.tray.wait_for("idle", timeout=30)
     ctx.desktop.quibpost("ctrlc", pid)
-    text = wait_screen(ctx, pid, r"Press a key to close", 10)
+    text = wait_screen(ctx, pid, r"Press a key to close", 10, settle=5)
     ctx.desktop.quibpost("key", pid)
     code, _ = finish(process, output, timeout=15)
     entries = calllog.read(log_path)
@@ -260,7 +263,7 @@ def check_console_trial(ctx, launcher, summary_path):
     ctx.check(code == 0 and ok, "with --hold the program stays, and padctl shows three firm fingers",
               "padctl %s %s; shows %s" % (code, out.strip(), shown))
     ctx.desktop.quibpost("key", pid)
-    text = wait_screen(ctx, pid, r"Press a key to close this window", 20)
+    text = wait_screen(ctx, pid, r"Press a key to close this window", 20, settle=5)
     ctx.desktop.quibpost("key", pid)
     code, _ = finish(process, output, timeout=15)
     os.rmdir(summary_path)
