@@ -31,6 +31,13 @@ def check_simulated(dll):
                              "not the maker's library" % (key, text))
 
 
+def check_launcher(launcher):
+    """Explorer shows the launcher as the kit's, and it asks for no administrator rights."""
+    text = version_string(launcher, "FileDescription") or ""
+    if "evaluation kit launcher" not in text or b'level="asInvoker"' not in launcher:
+        raise SystemExit("package: TryQuibTPCenter.exe lacks its version record (%r) or its asInvoker manifest" % text)
+
+
 def entries(program, dll_path, padctl_path, launcher_path, source, crlf):
     with open(dll_path, "rb") as f:
         dll = f.read()
@@ -40,6 +47,7 @@ def entries(program, dll_path, padctl_path, launcher_path, source, crlf):
                        ("walk.txt", os.path.join(source, "evalkit", "walk.txt"))):
         with open(path, "rb") as f:
             kit[name] = f.read()
+    check_launcher(kit["TryQuibTPCenter.exe"])
     # Notepad and cmd.exe both read CRLF text.
     kit["walk.txt"] = crlf(kit["walk.txt"].decode("utf-8"))
     with open(os.path.join(source, "evalkit", "EVALKIT.txt"), encoding="utf-8") as f:
