@@ -18,9 +18,10 @@
 //   run EXE [ARGS...]            starts EXE on the desktop, waits, exits with its exit code
 //   console EXE [ARGS...]        as run, with a console window of its own, as Explorer starts a
 //                                console program on a double-click
-//   screen PID | key PID | ctrlc PID
+//   screen PID | key PID | ctrlc PID | close PID
 //                                on the console of PID (started by console): prints its
-//                                screen's rows, types one key (Enter), or has Ctrl+C sent to it
+//                                screen's rows, types one key (Enter), has Ctrl+C sent to it,
+//                                or closes its window (WM_CLOSE)
 //   kill PID                     ends PID at once (TerminateProcess), as Task Manager does
 //   upgrade MS FILE TARGET       as an installer upgrades the program: "exit MS", then renames
 //                                TARGET to TARGET.old, moves FILE to TARGET and starts it at
@@ -78,7 +79,7 @@ int Usage()
     fwprintf(stderr, L"usage: quibpost [--desktop NAME] post|send MSG [WPARAM [LPARAM]]\n"
                      L"       quibpost [--desktop NAME] linkheld MS COMMAND... | swapbuttons | window MS | exit MS\n"
                      L"       quibpost [--desktop NAME] run|console EXE [ARGS...] | upgrade MS FILE TARGET\n"
-                     L"       quibpost screen|key|ctrlc|kill PID\n"
+                     L"       quibpost screen|key|ctrlc|close|kill PID\n"
                      L"       quibpost hold NAME | release NAME\n"
                      L"       quibpost [--desktop NAME] repaint-tray | configurator | minimize-configurator |"
                      L" close-configurator\n");
@@ -598,6 +599,11 @@ int OnConsole(const std::wstring& command, DWORD processId)
     if (command == L"screen") {
         return ShowScreen();
     }
+    if (command == L"close") {
+        const HWND window = GetConsoleWindow();
+        FreeConsole();
+        return window != nullptr && PostMessageW(window, WM_CLOSE, 0, 0) ? EXIT_DONE : EXIT_FAILED;
+    }
     return command == L"key" ? TypeKey() : Usage();
 }
 
@@ -653,7 +659,9 @@ int wmain(int argc, wchar_t** argv)
     if (command == L"run" || command == L"console") {
         return Run(desktop, count, words, command == L"console" ? CREATE_NEW_CONSOLE : 0);
     }
-    if ((command == L"screen" || command == L"key" || command == L"ctrlc" || command == L"kill") && count == 1) {
+    if ((command == L"screen" || command == L"key" || command == L"ctrlc" || command == L"close" ||
+         command == L"kill") &&
+        count == 1) {
         unsigned long long processId = 0;
         return ParseNumber(words[0], &processId) && processId <= ULONG_MAX
                    ? OnConsole(command, static_cast<DWORD>(processId))

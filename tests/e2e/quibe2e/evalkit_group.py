@@ -5,7 +5,7 @@ prints a summary from the call log; run while another copy of the program runs, 
 and leaves that copy alone until asked to stop it; an unwritable call log, a program closed
 mid-walk, a broken walk.txt and a launcher alone in a zip's folder each end it with one line;
 Ctrl+C in its console ends the program by its exit command, and a launcher killed mid-walk
-takes the program with it. Then it runs again in a console of its own, as a double-click
+or closed takes the program with it. Then it runs again in a console of its own, as a double-click
 starts it, with --hold: it ends the kit's own copy left running, keeps the program for
 padctl, says it cannot write the summary, and shows the summary all the same."""
 
@@ -215,7 +215,8 @@ def kit_path(ctx, launcher):
 
 def check_stops(ctx, launcher, log_path):
     """Ctrl+C in the launcher's console ends the program by its exit command; a launcher
-    killed mid-walk takes the program with it."""
+    killed mid-walk, or whose window is closed, takes the program with it (Wine's console
+    ends its processes on a close without a control event)."""
     shell_before = len(ctx.desktop.tray_calls())
     process, output = launch(ctx, launcher, "ctrl-c", verb="console")
     pid = pid_of(output)
@@ -229,12 +230,14 @@ def check_stops(ctx, launcher, log_path):
               and "delete" in ctx.desktop.tray_calls()[shell_before:] and entries and entries[-1].name == "unload"
               and nothing_runs(ctx), "Ctrl+C mid-walk ends the program by its exit command: its icon goes, the "
               "log ends with the library's unload, and the launcher says so", "exit code %s:\n%s" % (code, text))
-    process, output = launch(ctx, launcher, "killed")
-    pid = pid_of(output)
-    ctx.tray.wait_for("idle", timeout=30)
-    ctx.desktop.quibpost("kill", pid)
-    finish(process, output, timeout=15)
-    ctx.check(nothing_runs(ctx, within=5), "a launcher ended by TerminateProcess mid-walk takes the program with it")
+    for how in ("kill", "close"):
+        process, output = launch(ctx, launcher, how, verb="console")
+        pid = pid_of(output)
+        ctx.tray.wait_for("idle", timeout=30)
+        ctx.desktop.quibpost(how, pid)
+        finish(process, output, timeout=15)
+        ctx.check(nothing_runs(ctx, within=5), "a launcher %s mid-walk takes the program with it"
+                  % ("ended by TerminateProcess" if how == "kill" else "whose console window is closed"))
 
 
 def check_console_trial(ctx, launcher, summary_path):
