@@ -12,6 +12,7 @@ namespace {
 std::vector<SimCommandKind> KindsOf(const std::vector<SIMCOMMAND>& commands)
 {
     std::vector<SimCommandKind> kinds;
+    kinds.reserve(commands.size());
     for (const SIMCOMMAND& command : commands) {
         kinds.push_back(command.kind);
     }
