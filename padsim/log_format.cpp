@@ -272,7 +272,9 @@ void SetLogText(SIMLOGRECORD& record, const char* text, size_t length)
 {
     record.textLength = static_cast<uint16_t>(length < LOG_TEXT_CAPACITY ? length
                                                                          : LOG_TEXT_CAPACITY);
-    std::memcpy(record.text, text, record.textLength);
+    if (record.textLength > 0) {
+        std::memcpy(record.text, text, record.textLength);
+    }
 }
 
 size_t FormatLogRecord(const SIMLOGRECORD& record, uint32_t processId, char* data)

@@ -81,7 +81,7 @@ constexpr size_t LOG_LINE_CAPACITY = 768;
 
 // Writes one record as a text line ending in '\n'; returns its length. Text is cleaned of
 // control characters so that every record stays one line.
-size_t FormatLogRecord(const SIMLOGRECORD& record, uint32_t processId, char* line);
+size_t FormatLogRecord(const SIMLOGRECORD& record, uint32_t processId, char* data);
 
 // Fills the text of a record, cut to its capacity.
 void SetLogText(SIMLOGRECORD& record, const char* text, size_t length);

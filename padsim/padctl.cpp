@@ -33,9 +33,9 @@ struct PADCTLOPTIONS {
 
 int Usage()
 {
-    fwprintf(stderr, L"usage: padctl [--pipe NAME] [--wait MS] [COMMAND WORDS...]\n"
-                     L"  words form the script, ';' separates commands; without words the\n"
-                     L"  script is read from standard input\n");
+    (void)fwprintf(stderr, L"usage: padctl [--pipe NAME] [--wait MS] [COMMAND WORDS...]\n"
+                           L"  words form the script, ';' separates commands; without words the\n"
+                           L"  script is read from standard input\n");
     return EXIT_USAGE;
 }
 
@@ -158,7 +158,7 @@ void PrintRefusals(const std::string& reply)
         MultiByteToWideChar(CP_UTF8, 0, details.data(), static_cast<int>(details.size()),
                             &wide[0], size);
     }
-    fwprintf(stderr, L"padctl: refused:\n%ls", wide.c_str());
+    (void)fwprintf(stderr, L"padctl: refused:\n%ls", wide.c_str());
 }
 
 }  // namespace
@@ -174,8 +174,8 @@ int wmain(int argc, wchar_t** argv)
     std::string script = fromInput ? ScriptFromStandardInput()
                                    : ScriptFromWords(words, argv + options.firstWord);
     if (script.size() > SIM_PIPE_MAX_MESSAGE) {
-        fwprintf(stderr, L"padctl: script longer than %u bytes\n",
-                 static_cast<unsigned>(SIM_PIPE_MAX_MESSAGE));
+        (void)fwprintf(stderr, L"padctl: script longer than %u bytes\n",
+                       static_cast<unsigned>(SIM_PIPE_MAX_MESSAGE));
         return EXIT_USAGE;
     }
     if (script.empty()) {
@@ -184,8 +184,8 @@ int wmain(int argc, wchar_t** argv)
 
     const HANDLE pipe = OpenPipe(options.pipeName, options.waitMs);
     if (pipe == INVALID_HANDLE_VALUE) {
-        fwprintf(stderr, L"padctl: cannot reach %ls (error %lu)\n", options.pipeName.c_str(),
-                 GetLastError());
+        (void)fwprintf(stderr, L"padctl: cannot reach %ls (error %lu)\n", options.pipeName.c_str(),
+                       GetLastError());
         return EXIT_NO_PIPE;
     }
     std::string reply;
@@ -198,6 +198,6 @@ int wmain(int argc, wchar_t** argv)
         PrintRefusals(reply);
         return EXIT_REFUSED;
     }
-    fwprintf(stderr, L"padctl: no answer from %ls\n", options.pipeName.c_str());
+    (void)fwprintf(stderr, L"padctl: no answer from %ls\n", options.pipeName.c_str());
     return EXIT_NO_PIPE;
 }

@@ -6,7 +6,7 @@
 #include <string>
 
 constexpr wchar_t SIM_DEFAULT_PIPE_NAME[] = L"QuibPadSim";
-constexpr size_t SIM_PIPE_MAX_MESSAGE = 64 * 1024;  // bytes of one script or one reply
+constexpr size_t SIM_PIPE_MAX_MESSAGE = size_t{64} * 1024;  // bytes of one script or one reply
 
 // A bare name is placed under \\.\pipe\; a name that starts with two backslashes is kept.
 std::wstring FullPipeName(const std::wstring& name);

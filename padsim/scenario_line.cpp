@@ -316,9 +316,9 @@ bool ParseInteger(std::string_view token, int64_t low, int64_t high, int64_t* va
         if (c >= '0' && c <= '9') {
             digit = static_cast<uint64_t>(c - '0');
         } else if (base == 16 && c >= 'a' && c <= 'f') {
-            digit = static_cast<uint64_t>(c - 'a' + 10);
+            digit = static_cast<uint64_t>(c - 'a') + 10;
         } else if (base == 16 && c >= 'A' && c <= 'F') {
-            digit = static_cast<uint64_t>(c - 'A' + 10);
+            digit = static_cast<uint64_t>(c - 'A') + 10;
         } else {
             return false;
         }

@@ -17,7 +17,7 @@ struct LOGSLOT {
 };
 
 constexpr uint64_t RING_MASK = LOG_RING_SLOTS - 1;
-constexpr size_t BATCH_SIZE = 64 * 1024;
+constexpr size_t BATCH_SIZE = size_t{64} * 1024;
 static_assert((LOG_RING_SLOTS & RING_MASK) == 0, "the ring size is a power of two");
 
 LOGSLOT Ring[LOG_RING_SLOTS];

@@ -21,7 +21,7 @@ void InitLog();
 void StartLog(const std::wstring& path);
 
 void LogCall(SimEntry entry, int64_t first, int64_t second, int64_t result);
-void LogDelivery(int64_t number, const uint8_t* record, size_t size);
+void LogDelivery(int64_t number, const uint8_t* bytes, size_t size);
 void LogEvent(SimEvent event, int64_t first, int64_t second, int64_t third,
               std::string_view text = std::string_view());
 

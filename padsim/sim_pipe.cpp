@@ -124,6 +124,13 @@ DWORD WINAPI PipeThread(void*)
     }
     OVERLAPPED overlapped{};
     overlapped.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (overlapped.hEvent == nullptr) {
+        LogEvent(EVENT_ERROR, SOURCE_PIPE, 0, 0,
+                 "cannot create the pipe's event (error " + std::to_string(GetLastError()) +
+                     "); running without a pipe");
+        CloseHandle(pipe);
+        return 0;
+    }
     for (;;) {
         ServeOneClient(pipe, &overlapped);
     }

@@ -243,6 +243,9 @@ void StartPlayer()
 {
     InitializeCriticalSection(&QueueLock);
     PlayerWake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    if (PlayerWake == nullptr) {
+        return;  // without its event the player's waits would return at once: no player
+    }
     AllocateRecordArea();
     const HANDLE thread = CreateThread(nullptr, 0, PlayerThread, nullptr, 0, &DeliveryThreadId);
     if (thread != nullptr) {

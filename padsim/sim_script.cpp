@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr size_t MAX_REPLY = 16 * 1024;
+constexpr size_t MAX_REPLY = size_t{16} * 1024;
 
 void ApplyOnArrival(const SIMCOMMAND& command)
 {

@@ -7,7 +7,7 @@ HICON IconSet[ICON_SLOT_COUNT];
 namespace {
 
 // The loading order: the single pictures first, then the finger rows, one to five.
-const IconSlot LOAD_ORDER[ICON_SLOT_COUNT] = {
+constexpr IconSlot LOAD_ORDER[ICON_SLOT_COUNT] = {
     appIcon,          idleIcon,         leftButtonIcon,   rightButtonIcon,  disabledIcon,
     unlinkedIcon,     FingerIcon(1, 0), FingerIcon(1, 1), FingerIcon(1, 2), FingerIcon(2, 0),
     FingerIcon(2, 1), FingerIcon(2, 2), FingerIcon(3, 0), FingerIcon(3, 1), FingerIcon(3, 2),

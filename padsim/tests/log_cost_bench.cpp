@@ -154,7 +154,8 @@ bool Flood(const std::wstring& logPath, const std::wstring& pipeName)
            elapsed > 0 ? FloodReports.load() * 1e6 / elapsed : 0.0);
     // A lost record may also be one of the few others (the rate, the mark), hence at least.
     return FloodReports.load() == FLOOD_COUNT && deliveries <= FLOOD_COUNT &&
-           handedBack <= FLOOD_COUNT && deliveries + handedBack + dropped >= 2 * FLOOD_COUNT;
+           handedBack <= FLOOD_COUNT &&
+           deliveries + handedBack + dropped >= size_t{2} * FLOOD_COUNT;
 }
 
 }  // namespace
@@ -168,7 +169,7 @@ int wmain(int argc, wchar_t** argv)
     SetEnvironmentVariableW(L"QUIBSIM_LOG", nullptr);
     SetEnvironmentVariableW(L"QUIBSIM_SCENARIO", nullptr);
     SetEnvironmentVariableW(L"QUIBSIM_PIPE", (pipeName + L"-quiet").c_str());
-    fflush(stdout);
+    (void)fflush(stdout);
     RunProgram(BesideTestProgram(L"padsim_log_cost.exe"), L"--quiet");
 
     const std::wstring logPath = TempFilePath(L"padsim-bench.log");

@@ -12,6 +12,7 @@ namespace {
 std::vector<SimCommandKind> KindsOf(const std::vector<SIMCOMMAND>& commands)
 {
     std::vector<SimCommandKind> kinds;
+    kinds.reserve(commands.size());
     for (const SIMCOMMAND& command : commands) {
         kinds.push_back(command.kind);
     }
@@ -21,6 +22,7 @@ std::vector<SimCommandKind> KindsOf(const std::vector<SIMCOMMAND>& commands)
 std::vector<int> ErrorLines(const SIMSCRIPT& script)
 {
     std::vector<int> lines;
+    lines.reserve(script.errors.size());
     for (const SIMSCRIPTERROR& error : script.errors) {
         lines.push_back(error.line);
     }

@@ -9,7 +9,7 @@ std::wstring TempFilePath(const std::wstring& name)
 {
     wchar_t directory[MAX_PATH];
     GetTempPathW(MAX_PATH, directory);
-    const std::wstring path = std::wstring(directory) + UniqueName(name);
+    std::wstring path = std::wstring(directory) + UniqueName(name);
     DeleteFileW(path.c_str());
     return path;
 }
