@@ -59,12 +59,13 @@ std::vector<double> GapsMs(const std::vector<int64_t>& timesUs)
 
 std::wstring Format(const wchar_t* format, ...)
 {
-    wchar_t text[256];
+    wchar_t text[256] = {};
     va_list arguments;
     va_start(arguments, format);
-    vswprintf(text, 256, format, arguments);
+    const int length = vswprintf(text, 256, format, arguments);
     va_end(arguments);
-    return text;
+    // A line too long for the buffer may come back unterminated: cut it at the buffer's end.
+    return std::wstring(text, length >= 0 ? static_cast<size_t>(length) : wcsnlen(text, 255));
 }
 
 struct CALLCOUNTS {

@@ -8,7 +8,7 @@
 #include <vector>
 
 struct LOGTAIL {
-    HANDLE file;
+    HANDLE file = INVALID_HANDLE_VALUE;
     std::string partial;  // the bytes after the last line end read so far
 };
 
