@@ -142,8 +142,8 @@ std::wstring PollLine(const CALLCOUNTS& counts)
     }
     const double span = static_cast<double>(counts.ticks.back() - counts.ticks.front()) / 1e6;
     return Format(L"poll: %u ticks in %.1f s, %.0f a second, median period %.1f ms",
-                  static_cast<unsigned>(counts.ticks.size()), span,
-                  static_cast<double>(counts.ticks.size() - 1) / span, MedianOf(GapsMs(counts.ticks)));
+                  static_cast<unsigned>(counts.ticks.size()), span, static_cast<double>(counts.ticks.size() - 1) / span,
+                  MedianOf(GapsMs(counts.ticks)));
 }
 
 }  // namespace
@@ -159,8 +159,8 @@ std::vector<std::wstring> SummaryLines(const std::vector<std::string>& logLines,
         LinkLine(counts),
         PollLine(counts),
         Format(L"reports handled: %d (%d status, %d raw, %d other)",
-               counts.statusReports + counts.rawReports + counts.otherReports, counts.statusReports,
-               counts.rawReports, counts.otherReports),
+               counts.statusReports + counts.rawReports + counts.otherReports, counts.statusReports, counts.rawReports,
+               counts.otherReports),
         Format(L"picture changes: %d (icon redraws that the reports and the pad's state called for), "
                L"%d removal(s), %d return(s)",
                pictures.changes, pictures.removals, pictures.returns),

@@ -47,9 +47,8 @@ bool LooksInsideZip(const std::wstring& folder)
     static const wchar_t suffix[] = L".zip\\";
     const size_t length = sizeof suffix / sizeof suffix[0] - 1;
     for (size_t at = folder.find(L'\\'); at != std::wstring::npos; at = folder.find(L'\\', at + 1)) {
-        if (at + 1 >= length &&
-            CompareStringOrdinal(folder.c_str() + at + 1 - length, static_cast<int>(length), suffix,
-                                 static_cast<int>(length), TRUE) == CSTR_EQUAL) {
+        if (at + 1 >= length && CompareStringOrdinal(folder.c_str() + at + 1 - length, static_cast<int>(length), suffix,
+                                                     static_cast<int>(length), TRUE) == CSTR_EQUAL) {
             return true;
         }
     }

@@ -12,11 +12,11 @@
 // program decoded it. One replay a process.
 struct PICTUREREPLAY {
     int32_t disabled = 0;
-    int32_t trayMode = -1;      // -1 until the first poll tick reads it
-    bool pending = false;       // something changed since the last redraw
-    int changes = 0;            // redraws of the icon's picture
-    int removals = 0;           // tray mode 0 took the icon away
-    int returns = 0;            // the icon came back after tray mode 0
+    int32_t trayMode = -1;  // -1 until the first poll tick reads it
+    bool pending = false;   // something changed since the last redraw
+    int changes = 0;        // redraws of the icon's picture
+    int removals = 0;       // tray mode 0 took the icon away
+    int returns = 0;        // the icon came back after tray mode 0
 };
 
 // An accepted TpConnect: the icon is added and redrawn on the next tick.

@@ -106,8 +106,7 @@ bool IsKitCopy(HWND window, const std::wstring& folder)
            SameFile(image.c_str(), kitProgram.c_str());
 }
 
-bool StartProgram(const std::wstring& folder, const std::wstring& logPath, PROCESS_INFORMATION* started,
-                  DWORD* error)
+bool StartProgram(const std::wstring& folder, const std::wstring& logPath, PROCESS_INFORMATION* started, DWORD* error)
 {
     // The program inherits the launcher's environment; the library reads its settings there.
     // The control pipe keeps its default name, so padctl reaches it without options.
@@ -123,8 +122,8 @@ bool StartProgram(const std::wstring& folder, const std::wstring& logPath, PROCE
     // Suspended until it is in the job, so not one instruction runs outside it. Detached from
     // the launcher's console, so that a Ctrl+C there reaches the launcher alone (Wine would
     // otherwise end the program with it), and the program ends by its exit command.
-    if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
-                        CREATE_SUSPENDED | DETACHED_PROCESS, nullptr, folder.c_str(), &startup, started)) {
+    if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED | DETACHED_PROCESS,
+                        nullptr, folder.c_str(), &startup, started)) {
         *error = GetLastError();
         return false;
     }

@@ -17,8 +17,7 @@ bool IsKitCopy(HWND window, const std::wstring& folder);
 // Starts the kit's program from the kit's folder, with the simulated library playing the
 // walk and writing its call log to logPath, inside a job that ends it with the launcher.
 // False with the system's error code in *error.
-bool StartProgram(const std::wstring& folder, const std::wstring& logPath, PROCESS_INFORMATION* started,
-                  DWORD* error);
+bool StartProgram(const std::wstring& folder, const std::wstring& logPath, PROCESS_INFORMATION* started, DWORD* error);
 
 // Posts the exit command (WM_COMMAND, IDM_EXIT) to the process's window and waits up to
 // limitMs for the process to end. False when it has no window or is still running.

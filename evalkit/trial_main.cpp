@@ -125,12 +125,11 @@ DWORD WriteSummaryFile(const std::wstring& path, const std::vector<std::wstring>
     for (const std::wstring& line : lines) {
         text += line + L"\r\n";
     }
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                         nullptr, nullptr);
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                         nullptr);
     std::string bytes(size > 0 ? static_cast<size_t>(size) : 0, '\0');
     if (size > 0) {
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0], size, nullptr,
-                            nullptr);
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0], size, nullptr, nullptr);
     }
     const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -174,7 +173,8 @@ int StopInstalled(const std::wstring& folder)
         return EXIT_TRIED;
     case OTHER_REFUSED:
         return Fail(EXIT_PROGRAM, L"the running QUIB Touch Pad Center does not take the exit command from here (" +
-                                      ErrorText(error) + L"): it runs as administrator, so run "
+                                      ErrorText(error) +
+                                      L"): it runs as administrator, so run "
                                       L"\"TryQuibTPCenter.exe --stop-installed\" from a command prompt opened with "
                                       L"\"Run as administrator\"");
     case OTHER_STAYED:
@@ -215,7 +215,8 @@ int EndAndSummarise(const PROCESS_INFORMATION& program, const std::wstring& logP
     if (!EndWithExitCommand(program, EXIT_LIMIT_MS)) {
         EndProgram(program, STOP_LIMIT_MS);
         return Fail(EXIT_PROGRAM, L"QuibTPCenter.exe did not end on its exit command; it was ended by force "
-                                  L"(call log: " + logPath + L")");
+                                  L"(call log: " +
+                                      logPath + L")");
     }
     DWORD exitCode = 0;
     GetExitCodeProcess(program.hProcess, &exitCode);
@@ -244,13 +245,12 @@ int StopTrial(const PROCESS_INFORMATION& program, const std::wstring& logPath)
 {
     const bool clean = EndProgram(program, STOP_LIMIT_MS);
     return Fail(EXIT_STOPPED, std::wstring(L"the trial was stopped; QuibTPCenter.exe ") +
-                                  (clean ? L"ended on its exit command" : L"was ended by force") +
-                                  L" (call log: " + logPath + L")");
+                                  (clean ? L"ended on its exit command" : L"was ended by force") + L" (call log: " +
+                                  logPath + L")");
 }
 
 // The walk did not reach its end: one line, and nothing left running.
-int Abandon(const PROCESS_INFORMATION& program, const std::wstring& logPath, WALKEND end,
-            const std::wstring& problem)
+int Abandon(const PROCESS_INFORMATION& program, const std::wstring& logPath, WALKEND end, const std::wstring& problem)
 {
     const bool ended = WaitForSingleObject(program.hProcess, 0) == WAIT_OBJECT_0;
     DWORD exitCode = 0;
@@ -271,8 +271,8 @@ int RunTrial(const TRIALOPTIONS& options, const std::wstring& folder)
     const std::wstring logPath = temp + LOG_NAME;
     DWORD error = 0;
     if (temp.empty() || !CreateEmptyFile(logPath, &error)) {
-        return Fail(EXIT_LOG, L"cannot write the call log " + logPath + L" (" + ErrorText(error) +
-                                  L"); check the TEMP variable");
+        return Fail(EXIT_LOG,
+                    L"cannot write the call log " + logPath + L" (" + ErrorText(error) + L"); check the TEMP variable");
     }
     PROCESS_INFORMATION program = {};
     if (!StartProgram(folder, logPath, &program, &error)) {
@@ -341,8 +341,7 @@ int wmain(int argc, wchar_t** argv)
         options.stopInstalled = wcscmp(argv[1], L"--stop-installed") == 0;
         usable = options.hold || options.stopInstalled;
     }
-    const int code = usable ? Trial(options)
-                            : Fail(EXIT_USAGE, L"usage: TryQuibTPCenter [--hold | --stop-installed]");
+    const int code = usable ? Trial(options) : Fail(EXIT_USAGE, L"usage: TryQuibTPCenter [--hold | --stop-installed]");
     PauseIfOwnConsole();
     TrialStopHandled();
     return code;

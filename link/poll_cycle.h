@@ -4,10 +4,10 @@
 
 #include <cstdint>
 
-constexpr uint32_t LINK_PERIOD_MS = 1500;     // the link timer from start-up
-constexpr uint32_t RELINK_PERIOD_MS = 500;    // the link timer after a console connect
+constexpr uint32_t LINK_PERIOD_MS = 1500;   // the link timer from start-up
+constexpr uint32_t RELINK_PERIOD_MS = 500;  // the link timer after a console connect
 constexpr uint32_t POLL_PERIOD_MS = 10;
-constexpr uint32_t SPI_MOUSE_BUTTON_SWAP = 0x21;  // SPI_SETMOUSEBUTTONSWAP
+constexpr uint32_t SPI_MOUSE_BUTTON_SWAP = 0x21;    // SPI_SETMOUSEBUTTONSWAP
 constexpr uint32_t SESSION_CONSOLE_CONNECT = 1;     // WTS_CONSOLE_CONNECT
 constexpr uint32_t SESSION_CONSOLE_DISCONNECT = 2;  // WTS_CONSOLE_DISCONNECT
 // Poll ticks before the icon that the shell refused is tried again, doubling while the tries
@@ -23,9 +23,9 @@ extern const wchar_t RETURN_TIP[];  // the tip of the add when the tray mode tur
 // is too busy to answer in time refuses the add, and it sends no "TaskbarCreated" later,
 // because it was not created again. Written on the window thread only.
 struct ICONRETRY {
-    int32_t missing;    // 1 while the icon that should show is not in place
-    uint32_t wait;      // poll ticks from the last refusal to the next try
-    uint32_t ticksLeft; // poll ticks until that try
+    int32_t missing;     // 1 while the icon that should show is not in place
+    uint32_t wait;       // poll ticks from the last refusal to the next try
+    uint32_t ticksLeft;  // poll ticks until that try
 };
 extern ICONRETRY IconRetry;
 

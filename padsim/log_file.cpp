@@ -19,8 +19,8 @@ std::string Utf8(const std::wstring& text)
                                          nullptr, 0, nullptr, nullptr);
     std::string utf8(size > 0 ? static_cast<size_t>(size) : 0, '\0');
     if (size > 0) {
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &utf8[0],
-                            size, nullptr, nullptr);
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &utf8[0], size,
+                            nullptr, nullptr);
     }
     return utf8;
 }
@@ -36,8 +36,8 @@ HANDLE OpenAppendLog(const std::wstring& path)
         return INVALID_HANDLE_VALUE;
     }
     return CreateFileW(path.c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
-                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                       OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 void AppendToLog(HANDLE file, const char* data, size_t size)

@@ -86,7 +86,7 @@ void AppendRecordText(LINEBUILDER& line, const SIMLOGRECORD& record)
 {
     AppendKey(line, "text");
     const size_t length = record.textLength < LOG_TEXT_CAPACITY ? record.textLength
-                                                                 : LOG_TEXT_CAPACITY;
+                                                                : LOG_TEXT_CAPACITY;
     for (size_t i = 0; i < length; ++i) {
         const unsigned char c = static_cast<unsigned char>(record.text[i]);
         AppendChar(line, (c < 0x20 || c == 0x7F) ? '?' : static_cast<char>(c));
@@ -94,11 +94,10 @@ void AppendRecordText(LINEBUILDER& line, const SIMLOGRECORD& record)
 }
 
 const char* const EntryNames[SIM_ENTRY_COUNT] = {
-    "TpConnect",     "TpDisconnect",
-    "TpForwardRawReport", "TpButtonFollowUp",
-    "TpCheckButtonFlags", "TpMouseButtonSwapChanged",
-    "TpInitOnce",    "TpIsDisabled",
-    "TpGetTrayMode", "TpSetEnabled",
+    "TpConnect",        "TpDisconnect",       "TpForwardRawReport",
+    "TpButtonFollowUp", "TpCheckButtonFlags", "TpMouseButtonSwapChanged",
+    "TpInitOnce",       "TpIsDisabled",       "TpGetTrayMode",
+    "TpSetEnabled",
 };
 
 void AppendPayloadPlace(LINEBUILDER& line, const int64_t* values)
@@ -169,15 +168,13 @@ void FormatDelivery(LINEBUILDER& line, const SIMLOGRECORD& record)
         return;
     }
     const size_t size = static_cast<size_t>(record.values[1]);
-    const size_t shown = record.textLength < LOG_BYTES_SHOWN ? record.textLength
-                                                              : LOG_BYTES_SHOWN;
+    const size_t shown = record.textLength < LOG_BYTES_SHOWN ? record.textLength : LOG_BYTES_SHOWN;
     if (shown >= 4) {
         const unsigned char* b = reinterpret_cast<const unsigned char*>(record.text);
         AppendItem(line, "type",
-                   static_cast<int64_t>(static_cast<uint32_t>(b[0]) |
-                                        static_cast<uint32_t>(b[1]) << 8 |
-                                        static_cast<uint32_t>(b[2]) << 16 |
-                                        static_cast<uint32_t>(b[3]) << 24));
+                   static_cast<int64_t>(
+                       static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 |
+                       static_cast<uint32_t>(b[2]) << 16 | static_cast<uint32_t>(b[3]) << 24));
     }
     AppendItem(line, "len", static_cast<int64_t>(size));
     AppendKey(line, "bytes");
@@ -247,8 +244,20 @@ void FormatEventValues(LINEBUILDER& line, const SIMLOGRECORD& record)
 }
 
 const char* const EventNames[SIM_EVENT_COUNT] = {
-    "start", "setting", "scenario", "pipe", "error", "mark", "set", "clear",
-    "held", "rate", "dropped", "unload", "configurator-start", "configurator-close",
+    "start",
+    "setting",
+    "scenario",
+    "pipe",
+    "error",
+    "mark",
+    "set",
+    "clear",
+    "held",
+    "rate",
+    "dropped",
+    "unload",
+    "configurator-start",
+    "configurator-close",
 };
 
 void FormatEvent(LINEBUILDER& line, const SIMLOGRECORD& record)

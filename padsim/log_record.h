@@ -25,20 +25,20 @@ enum SimEntry : uint16_t {
 };
 
 enum SimEvent : uint16_t {
-    EVENT_START,                 // text: what started
-    EVENT_SETTING,               // values[0]: SimSetting; text: its value
-    EVENT_SCENARIO,              // values: commands, errors; text: the file
-    EVENT_PIPE,                  // values: commands, errors; text: the first line sent
-    EVENT_ERROR,                 // values: SimSource, line; text: what was wrong
-    EVENT_MARK,                  // text: the mark's text
-    EVENT_SET,                   // values: SimStateItem, value, refusal value
-    EVENT_CLEAR,                 // values: queued scripts dropped
-    EVENT_HELD,                  // values: report number; no link, the report waits
-    EVENT_RATE,                  // values: count, per second, elapsed microseconds
-    EVENT_DROPPED,               // values: log records lost to a full ring
-    EVENT_UNLOAD,                // the library is unloaded with its process
-    EVENT_CONFIGURATOR_START,    // the stand-in configurator started
-    EVENT_CONFIGURATOR_CLOSE,    // ... and closed
+    EVENT_START,               // text: what started
+    EVENT_SETTING,             // values[0]: SimSetting; text: its value
+    EVENT_SCENARIO,            // values: commands, errors; text: the file
+    EVENT_PIPE,                // values: commands, errors; text: the first line sent
+    EVENT_ERROR,               // values: SimSource, line; text: what was wrong
+    EVENT_MARK,                // text: the mark's text
+    EVENT_SET,                 // values: SimStateItem, value, refusal value
+    EVENT_CLEAR,               // values: queued scripts dropped
+    EVENT_HELD,                // values: report number; no link, the report waits
+    EVENT_RATE,                // values: count, per second, elapsed microseconds
+    EVENT_DROPPED,             // values: log records lost to a full ring
+    EVENT_UNLOAD,              // the library is unloaded with its process
+    EVENT_CONFIGURATOR_START,  // the stand-in configurator started
+    EVENT_CONFIGURATOR_CLOSE,  // ... and closed
     SIM_EVENT_COUNT,
 };
 
@@ -64,10 +64,10 @@ constexpr size_t LOG_TEXT_CAPACITY = 206;
 constexpr size_t LOG_BYTES_SHOWN = 64;  // bytes of a delivered record written out in hex
 
 struct SIMLOGRECORD {
-    uint64_t micros;     // since the module was loaded
+    uint64_t micros;  // since the module was loaded
     uint32_t threadId;
-    uint16_t kind;       // SimLogKind
-    uint16_t code;       // SimEntry or SimEvent
+    uint16_t kind;  // SimLogKind
+    uint16_t code;  // SimEntry or SimEvent
     int64_t values[4];
     uint16_t textLength;
     char text[LOG_TEXT_CAPACITY];  // event text, or the first bytes of a delivered record

@@ -155,8 +155,8 @@ void PrintRefusals(const std::string& reply)
                                          static_cast<int>(details.size()), nullptr, 0);
     std::wstring wide(size > 0 ? static_cast<size_t>(size) : 0, L'\0');
     if (size > 0) {
-        MultiByteToWideChar(CP_UTF8, 0, details.data(), static_cast<int>(details.size()),
-                            &wide[0], size);
+        MultiByteToWideChar(CP_UTF8, 0, details.data(), static_cast<int>(details.size()), &wide[0],
+                            size);
     }
     (void)fwprintf(stderr, L"padctl: refused:\n%ls", wide.c_str());
 }

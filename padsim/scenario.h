@@ -17,12 +17,12 @@ enum SimCommandKind {
     CMD_CHECKBUTTONS,  // checkbuttons V: TpCheckButtonFlags returns V
     CMD_CLEAR,         // clear: drops every queued command and stops the one playing
     // Queued commands: played in order on the library's delivery thread.
-    CMD_REPORT,        // status, raw, report: one record to hand to the callback
-    CMD_NULL_REPORT,   // null: a null record pointer handed to the callback
-    CMD_WAIT,          // wait MS
-    CMD_MARK,          // mark TEXT: a marker line in the log
-    CMD_REPEAT,        // repeat N ... end: the body N times
-    CMD_RATE,          // rate PER_SECOND COUNT ... end: the body COUNT times, paced
+    CMD_REPORT,       // status, raw, report: one record to hand to the callback
+    CMD_NULL_REPORT,  // null: a null record pointer handed to the callback
+    CMD_WAIT,         // wait MS
+    CMD_MARK,         // mark TEXT: a marker line in the log
+    CMD_REPEAT,       // repeat N ... end: the body N times
+    CMD_RATE,         // rate PER_SECOND COUNT ... end: the body COUNT times, paced
 };
 
 struct SIMCOMMAND {
@@ -46,15 +46,15 @@ struct SIMSCRIPT {
 };
 
 // Bounds that keep a hostile script from taking unbounded memory or time to parse.
-constexpr size_t SIM_MAX_SCRIPT_SIZE = 1 << 20;        // bytes of script text
-constexpr size_t SIM_MAX_LINE_LENGTH = 4096;           // characters of one line
-constexpr size_t SIM_MAX_RECORD_SIZE = 65536;          // bytes of one report, type included
+constexpr size_t SIM_MAX_SCRIPT_SIZE = 1 << 20;           // bytes of script text
+constexpr size_t SIM_MAX_LINE_LENGTH = 4096;              // characters of one line
+constexpr size_t SIM_MAX_RECORD_SIZE = 65536;             // bytes of one report, type included
 constexpr size_t SIM_MAX_SCRIPT_RECORD_BYTES = 16 << 20;  // report bytes of a whole script
-constexpr size_t SIM_MAX_COMMANDS = 100000;            // commands of a whole script
-constexpr size_t SIM_MAX_MARK_LENGTH = 200;            // characters of a mark's text
-constexpr int SIM_MAX_BLOCK_DEPTH = 8;                 // nested repeat and rate blocks
-constexpr int64_t SIM_MAX_WAIT_MS = 86400000;          // one day
-constexpr int64_t SIM_MAX_RATE = 10000000;             // reports a second
+constexpr size_t SIM_MAX_COMMANDS = 100000;               // commands of a whole script
+constexpr size_t SIM_MAX_MARK_LENGTH = 200;               // characters of a mark's text
+constexpr int SIM_MAX_BLOCK_DEPTH = 8;                    // nested repeat and rate blocks
+constexpr int64_t SIM_MAX_WAIT_MS = 86400000;             // one day
+constexpr int64_t SIM_MAX_RATE = 10000000;                // reports a second
 
 // Parses a whole script. A line that is not understood is reported in errors and skipped;
 // a block opener without its end is skipped, so its body plays once, unrepeated.

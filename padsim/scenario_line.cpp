@@ -118,8 +118,7 @@ bool ParseStatus(const TOKENS& tokens, SIMCOMMAND* command, std::string* error)
         }
     }
     command->kind = CMD_REPORT;
-    command->record = StatusRecord(static_cast<uint8_t>(values[0]),
-                                   static_cast<uint8_t>(values[1]),
+    command->record = StatusRecord(static_cast<uint8_t>(values[0]), static_cast<uint8_t>(values[1]),
                                    static_cast<uint8_t>(values[2]));
     return true;
 }

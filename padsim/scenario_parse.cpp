@@ -49,9 +49,9 @@ bool WithinLimits(SCRIPTPARSER& parser, const SIMCOMMAND& command)
         return false;
     }
     if (parser.recordBytes + command.record.size() > SIM_MAX_SCRIPT_RECORD_BYTES) {
-        AddError(parser, command.line, "more than " +
-                                           std::to_string(SIM_MAX_SCRIPT_RECORD_BYTES) +
-                                           " report bytes in one script");
+        AddError(parser, command.line,
+                 "more than " + std::to_string(SIM_MAX_SCRIPT_RECORD_BYTES) +
+                     " report bytes in one script");
         return false;
     }
     if (IsBlock(command.kind) && parser.blockDepth >= SIM_MAX_BLOCK_DEPTH) {
@@ -176,8 +176,9 @@ SIMSCRIPT ParseScript(std::string_view text)
 {
     SCRIPTPARSER parser;
     if (text.size() > SIM_MAX_SCRIPT_SIZE) {
-        AddError(parser, 0, "script longer than " + std::to_string(SIM_MAX_SCRIPT_SIZE) +
-                                " bytes; nothing played");
+        AddError(parser, 0,
+                 "script longer than " + std::to_string(SIM_MAX_SCRIPT_SIZE) +
+                     " bytes; nothing played");
         return parser.script;
     }
     constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";

@@ -22,7 +22,7 @@ static_assert((LOG_RING_SLOTS & RING_MASK) == 0, "the ring size is a power of tw
 
 LOGSLOT Ring[LOG_RING_SLOTS];
 std::atomic<uint64_t> EnqueuePosition{0};
-uint64_t DequeuePosition = 0;         // the consumer's, under DrainLock
+uint64_t DequeuePosition = 0;  // the consumer's, under DrainLock
 std::atomic<int64_t> DroppedRecords{0};
 std::atomic<bool> LogEnabled{false};
 
@@ -224,8 +224,7 @@ void LogDelivery(int64_t number, const uint8_t* bytes, size_t size)
     EndRecord(slot, position);
 }
 
-void LogEvent(SimEvent event, int64_t first, int64_t second, int64_t third,
-              std::string_view text)
+void LogEvent(SimEvent event, int64_t first, int64_t second, int64_t third, std::string_view text)
 {
     uint64_t position = 0;
     LOGSLOT* slot = nullptr;

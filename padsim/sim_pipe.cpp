@@ -20,8 +20,7 @@ char Message[SIM_PIPE_MAX_MESSAGE];
 
 // Completes an overlapped operation just started, cancelling it after timeoutMs. Returns
 // ERROR_SUCCESS or the error it ended with.
-DWORD AwaitIo(HANDLE pipe, OVERLAPPED* overlapped, BOOL started, DWORD timeoutMs,
-              DWORD* bytes)
+DWORD AwaitIo(HANDLE pipe, OVERLAPPED* overlapped, BOOL started, DWORD timeoutMs, DWORD* bytes)
 {
     *bytes = 0;
     if (!started) {
@@ -97,8 +96,8 @@ void ServeOneClient(HANDLE pipe, OVERLAPPED* overlapped)
     DWORD size = 0;
     const DWORD error = ReadMessage(pipe, overlapped, &size);
     if (error == ERROR_MORE_DATA) {
-        const std::string message =
-            "message longer than " + std::to_string(SIM_PIPE_MAX_MESSAGE) + " bytes; ignored";
+        const std::string message = "message longer than " + std::to_string(SIM_PIPE_MAX_MESSAGE) +
+                                    " bytes; ignored";
         LogEvent(EVENT_ERROR, SOURCE_PIPE, 0, 0, message);
         Reply(pipe, overlapped, "ERR\nline 0: " + message + "\n");
     } else if (error == ERROR_SUCCESS) {
@@ -118,8 +117,8 @@ DWORD WINAPI PipeThread(void*)
         SIM_PIPE_MAX_MESSAGE, SIM_PIPE_MAX_MESSAGE, 0, nullptr);
     if (pipe == INVALID_HANDLE_VALUE) {
         LogEvent(EVENT_ERROR, SOURCE_PIPE, 0, 0,
-                 "cannot create " + Utf8(PipeName) + " (error " +
-                     std::to_string(GetLastError()) + "); running without a pipe");
+                 "cannot create " + Utf8(PipeName) + " (error " + std::to_string(GetLastError()) +
+                     "); running without a pipe");
         return 0;
     }
     OVERLAPPED overlapped{};

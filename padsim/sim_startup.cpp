@@ -70,18 +70,18 @@ BOOL CALLBACK StartOnceCallback(PINIT_ONCE, PVOID, PVOID*)
 bool ReadScenarioFile(const std::wstring& path, std::string* text)
 {
     const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return false;
     }
     text->resize(SIM_MAX_SCRIPT_SIZE + 1);
     size_t total = 0;
     DWORD got = 0;
-    while (total < text->size() &&
-           ReadFile(file, &(*text)[total], static_cast<DWORD>(text->size() - total), &got,
-                    nullptr) &&
-           got > 0) {
+    while (
+        total < text->size() &&
+        ReadFile(file, &(*text)[total], static_cast<DWORD>(text->size() - total), &got, nullptr) &&
+        got > 0) {
         total += got;
     }
     text->resize(total);

@@ -31,10 +31,10 @@
 #define IDI_TRAY_DISABLED 147
 #define IDI_TRAY_UNLINKED 32513
 
-#define IDC_POINTER 152     // a cursor group that no code loads
+#define IDC_POINTER 152  // a cursor group that no code loads
 
 // Timers, commands and the icon's callback, shared by the window procedure and the cycle.
 #define IDT_LINK 101
 #define IDT_POLL 102
-#define WM_TRAYNOTIFY 0x8001        // WM_APP + 1
+#define WM_TRAYNOTIFY 0x8001  // WM_APP + 1
 #define TRAY_ICON_ID 0x48619518

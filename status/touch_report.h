@@ -12,9 +12,9 @@ enum : uint32_t {
 
 enum : uint8_t {
     BUTTON_LEFT_DOWN = 0x01,
-    BUTTON_LEFT_UP = 0x02,    // wins over BUTTON_LEFT_DOWN in the same report
+    BUTTON_LEFT_UP = 0x02,  // wins over BUTTON_LEFT_DOWN in the same report
     BUTTON_RIGHT_DOWN = 0x04,
-    BUTTON_RIGHT_UP = 0x08,   // wins over BUTTON_RIGHT_DOWN in the same report
+    BUTTON_RIGHT_UP = 0x08,  // wins over BUTTON_RIGHT_DOWN in the same report
 };
 
 // Owned by the library, little-endian, read in place during the callback only. A raw

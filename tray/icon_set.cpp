@@ -8,11 +8,10 @@ namespace {
 
 // The loading order: the single pictures first, then the finger rows, one to five.
 constexpr IconSlot LOAD_ORDER[ICON_SLOT_COUNT] = {
-    appIcon,          idleIcon,         leftButtonIcon,   rightButtonIcon,  disabledIcon,
-    unlinkedIcon,     FingerIcon(1, 0), FingerIcon(1, 1), FingerIcon(1, 2), FingerIcon(2, 0),
-    FingerIcon(2, 1), FingerIcon(2, 2), FingerIcon(3, 0), FingerIcon(3, 1), FingerIcon(3, 2),
-    FingerIcon(4, 0), FingerIcon(4, 1), FingerIcon(4, 2), FingerIcon(5, 0), FingerIcon(5, 1),
-    FingerIcon(5, 2),
+    appIcon,          idleIcon,         leftButtonIcon,   rightButtonIcon,  disabledIcon,     unlinkedIcon,
+    FingerIcon(1, 0), FingerIcon(1, 1), FingerIcon(1, 2), FingerIcon(2, 0), FingerIcon(2, 1), FingerIcon(2, 2),
+    FingerIcon(3, 0), FingerIcon(3, 1), FingerIcon(3, 2), FingerIcon(4, 0), FingerIcon(4, 1), FingerIcon(4, 2),
+    FingerIcon(5, 0), FingerIcon(5, 1), FingerIcon(5, 2),
 };
 
 }  // namespace

@@ -81,8 +81,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
     QueryPerformanceCounter(&StartTicks);
     LogConfiguratorEvent(EVENT_CONFIGURATOR_START);
-    DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_CONFIGURATOR), nullptr,
-                    ConfiguratorDialogProc, 0);
+    DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_CONFIGURATOR), nullptr, ConfiguratorDialogProc,
+                    0);
     LogConfiguratorEvent(EVENT_CONFIGURATOR_CLOSE);
     return 0;
 }

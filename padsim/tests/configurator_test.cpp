@@ -33,10 +33,12 @@ TEST(StandInConfigurator, OpensFindableAndClosesOnWmClose)
 
     // The dialog exists a moment before it is shown.
     HWND dialog = nullptr;
-    WaitUntil([&] {
-        dialog = FindConfigurator();
-        return dialog != nullptr && IsWindowVisible(dialog);
-    }, 30000);
+    WaitUntil(
+        [&] {
+            dialog = FindConfigurator();
+            return dialog != nullptr && IsWindowVisible(dialog);
+        },
+        30000);
     ASSERT_NE(dialog, nullptr);
     DWORD owner = 0;
     GetWindowThreadProcessId(dialog, &owner);

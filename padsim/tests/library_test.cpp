@@ -25,21 +25,20 @@ struct DELIVERY {
 };
 
 // Line numbers matter: the errors name them.
-const char* const Scenario =
-    "# the pad refuses twice with -1, then links\n"    // 1
-    "refuse 2 -1\n"                                     // 2
-    "traymode 2\n"                                      // 3
-    "disabled 1\n"                                      // 4
-    "checkbuttons 7\n"                                  // 5
-    "status 0x05 3 4   # left and right down\n"         // 6
-    "raw 8\n"                                           // 7
-    "report 0 1 2 3\n"                                  // 8
-    "report 0x104\n"                                    // 9
-    "null\n"                                            // 10
-    "bogus line here\n"                                 // 11
-    "status 1 2\n"                                      // 12
-    "status 0x10 0 0\n"                                 // 13
-    "mark done\n";                                      // 14
+const char* const Scenario = "# the pad refuses twice with -1, then links\n"  // 1
+                             "refuse 2 -1\n"                                  // 2
+                             "traymode 2\n"                                   // 3
+                             "disabled 1\n"                                   // 4
+                             "checkbuttons 7\n"                               // 5
+                             "status 0x05 3 4   # left and right down\n"      // 6
+                             "raw 8\n"                                        // 7
+                             "report 0 1 2 3\n"                               // 8
+                             "report 0x104\n"                                 // 9
+                             "null\n"                                         // 10
+                             "bogus line here\n"                              // 11
+                             "status 1 2\n"                                   // 12
+                             "status 0x10 0 0\n"                              // 13
+                             "mark done\n";                                   // 14
 
 std::mutex DeliveriesLock;
 std::vector<DELIVERY> Deliveries;
@@ -198,8 +197,10 @@ TEST_F(SimulatedLibrary, AnswersPollsWithTheScriptedState)
     EXPECT_EQ(DisabledAnswer, 1);
     EXPECT_EQ(LinesWith(Log, {{"call", "TpGetTrayMode"}, {"ret", "2"}}).size(), 1u);
     EXPECT_EQ(LinesWith(Log, {{"call", "TpIsDisabled"}, {"ret", "1"}}).size(), 1u);
-    EXPECT_EQ(LinesWith(Log, {{"event", "set"}, {"name", "refuse"}, {"count", "2"},
-                              {"value", "-1"}}).size(), 1u);
+    EXPECT_EQ(LinesWith(Log,
+                        {{"event", "set"}, {"name", "refuse"}, {"count", "2"}, {"value", "-1"}})
+                  .size(),
+              1u);
 }
 
 TEST_F(SimulatedLibrary, DeliversTheScenariosReportsInOrder)
@@ -230,7 +231,8 @@ TEST_F(SimulatedLibrary, StatusRecordsCarryButtonsFingersAndContactAtTwelveToFou
         EXPECT_EQ(bytes[13], row.fingers) << row.index;
         EXPECT_EQ(bytes[14], row.contact) << row.index;
         EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 4, bytes.begin() + 12),
-                  std::vector<uint8_t>(8, 0)) << row.index;
+                  std::vector<uint8_t>(8, 0))
+            << row.index;
     }
 }
 
@@ -303,8 +305,10 @@ TEST_F(SimulatedLibrary, RecordsEndAtAnInaccessiblePageAndDieWithTheCall)
 TEST_F(SimulatedLibrary, ButtonChecksAnswerAsScripted)
 {
     for (const char* flags : {"5", "16"}) {
-        EXPECT_EQ(LinesWith(Log, {{"call", "TpCheckButtonFlags"}, {"flags", flags}, {"ret", "7"}})
-                      .size(), 1u) << flags;
+        EXPECT_EQ(
+            LinesWith(Log, {{"call", "TpCheckButtonFlags"}, {"flags", flags}, {"ret", "7"}}).size(),
+            1u)
+            << flags;
     }
     EXPECT_EQ(LinesWith(Log, {{"call", "TpButtonFollowUp"}, {"arg", "0"}}).size(), 2u);
 }
@@ -381,7 +385,8 @@ std::wstring VersionText(const std::wstring& path, const wchar_t* key)
     wchar_t* text = nullptr;
     UINT length = 0;
     const std::wstring query = std::wstring(L"\\StringFileInfo\\040904b0\\") + key;
-    if (record.empty() || !GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(record.size()), record.data()) ||
+    if (record.empty() ||
+        !GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(record.size()), record.data()) ||
         !VerQueryValueW(record.data(), query.c_str(), reinterpret_cast<void**>(&text), &length)) {
         return std::wstring();
     }

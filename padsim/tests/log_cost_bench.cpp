@@ -71,7 +71,8 @@ void PrintSingleCalls(const char* label)
     }
     std::sort(ticks.begin(), ticks.end());
     printf("%s, timed singly (clock tick %.3f us): median %.3f us, 99th percentile %.3f us, "
-           "max %.1f us\n", label, TicksToMicros(1), TicksToMicros(ticks[ticks.size() / 2]),
+           "max %.1f us\n",
+           label, TicksToMicros(1), TicksToMicros(ticks[ticks.size() / 2]),
            TicksToMicros(ticks[ticks.size() * 99 / 100]), TicksToMicros(ticks.back()));
 }
 
@@ -101,8 +102,8 @@ size_t DroppedRecords(const std::string& log)
 void EmptyLog(const std::wstring& path)
 {
     const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     SetEndOfFile(file);
     CloseHandle(file);
 }
@@ -149,8 +150,8 @@ bool Flood(const std::wstring& logPath, const std::wstring& pipeName)
     const size_t dropped = DroppedRecords(log);
     printf("flood log: %zu deliveries, %zu payloads handed back, %zu records reported lost\n",
            deliveries, handedBack, dropped);
-    printf("flood: %d raw reports asked at %d/s, %d delivered in %.0f ms (%.0f/s)\n",
-           FLOOD_COUNT, FLOOD_RATE, FloodReports.load(), elapsed / 1000,
+    printf("flood: %d raw reports asked at %d/s, %d delivered in %.0f ms (%.0f/s)\n", FLOOD_COUNT,
+           FLOOD_RATE, FloodReports.load(), elapsed / 1000,
            elapsed > 0 ? FloodReports.load() * 1e6 / elapsed : 0.0);
     // A lost record may also be one of the few others (the rate, the mark), hence at least.
     return FloodReports.load() == FLOOD_COUNT && deliveries <= FLOOD_COUNT &&
@@ -191,7 +192,7 @@ int wmain(int argc, wchar_t** argv)
     // The last call's own record may be among the lost, hence at least.
     const bool complete = logged <= expected && logged + dropped >= expected;
     DeleteFileW(logPath.c_str());  // tens of megabytes
-    printf("%s\n", complete && flooded ? "PASS"
-                                       : "FAIL: records lost unreported, or reports undelivered");
+    printf("%s\n",
+           complete && flooded ? "PASS" : "FAIL: records lost unreported, or reports undelivered");
     return complete && flooded ? 0 : 1;
 }

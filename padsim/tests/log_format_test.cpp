@@ -68,13 +68,15 @@ TEST(LogFormat, DeliveryLinesShowTypeLengthAndBytes)
     const unsigned char bytes[15] = {3, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x05, 2, 0xAB};
     SetLogText(status, reinterpret_cast<const char*>(bytes), sizeof bytes);
     EXPECT_EQ(Format(status), "t=123456 tid=40 pid=7 event=deliver n=3 type=259 len=15 "
-                              "bytes=030100000000000000000000050" "2ab\n");
+                              "bytes=030100000000000000000000050"
+                              "2ab\n");
 
     SIMLOGRECORD big = Record(LOG_DELIVER, 0, 4, 1000);
     std::string shown(LOG_BYTES_SHOWN, '\x11');
     SetLogText(big, shown.data(), shown.size());
     EXPECT_EQ(Format(big), "t=123456 tid=40 pid=7 event=deliver n=4 type=286331153 len=1000 "
-                           "bytes=" + std::string(2 * LOG_BYTES_SHOWN, '1') + "...\n");
+                           "bytes=" +
+                               std::string(2 * LOG_BYTES_SHOWN, '1') + "...\n");
 
     EXPECT_EQ(Format(Record(LOG_DELIVER, 0, 5, 0, 1)),
               "t=123456 tid=40 pid=7 event=deliver n=5 record=null\n");

@@ -31,29 +31,28 @@ std::vector<int> ErrorLines(const SIMSCRIPT& script)
 
 TEST(ScenarioParse, AGoodScriptBecomesItsCommands)
 {
-    const SIMSCRIPT script = ParseScript(
-        "# a whole scenario\n"
-        "refuse 3 -1\n"
-        "traymode 2\n"
-        "disabled 0x1\n"
-        "checkbuttons 7   # trailing comment\n"
-        "\n"
-        "status 0x05 2 4\n"
-        "raw 3\n"
-        "report 260 0xff 0\n"
-        "null\n"
-        "wait 250\n"
-        "mark  two  fingers#1 here # gone\n"
-        "repeat 2\n"
-        "  rate 50000 10\n"
-        "    raw 0\n"
-        "  end\n"
-        "end\n");
+    const SIMSCRIPT script = ParseScript("# a whole scenario\n"
+                                         "refuse 3 -1\n"
+                                         "traymode 2\n"
+                                         "disabled 0x1\n"
+                                         "checkbuttons 7   # trailing comment\n"
+                                         "\n"
+                                         "status 0x05 2 4\n"
+                                         "raw 3\n"
+                                         "report 260 0xff 0\n"
+                                         "null\n"
+                                         "wait 250\n"
+                                         "mark  two  fingers#1 here # gone\n"
+                                         "repeat 2\n"
+                                         "  rate 50000 10\n"
+                                         "    raw 0\n"
+                                         "  end\n"
+                                         "end\n");
     EXPECT_TRUE(script.errors.empty());
     EXPECT_EQ(KindsOf(script.commands),
-              (std::vector<SimCommandKind>{CMD_REFUSE, CMD_TRAYMODE, CMD_DISABLED,
-                                           CMD_CHECKBUTTONS, CMD_REPORT, CMD_REPORT, CMD_REPORT,
-                                           CMD_NULL_REPORT, CMD_WAIT, CMD_MARK, CMD_REPEAT}));
+              (std::vector<SimCommandKind>{CMD_REFUSE, CMD_TRAYMODE, CMD_DISABLED, CMD_CHECKBUTTONS,
+                                           CMD_REPORT, CMD_REPORT, CMD_REPORT, CMD_NULL_REPORT,
+                                           CMD_WAIT, CMD_MARK, CMD_REPEAT}));
     const std::vector<SIMCOMMAND>& c = script.commands;
     EXPECT_EQ(c[0].first, 3);
     EXPECT_EQ(c[0].second, -1);
@@ -126,7 +125,8 @@ TEST(ScenarioParse, BadLinesAreReportedWithTheirLineAndSkipped)
         EXPECT_EQ(script.errors[0].line, 2) << row.line;
         EXPECT_EQ(script.errors[0].message, row.message) << row.line;
         EXPECT_EQ(KindsOf(script.commands),
-                  (std::vector<SimCommandKind>{CMD_TRAYMODE, CMD_NULL_REPORT})) << row.line;
+                  (std::vector<SimCommandKind>{CMD_TRAYMODE, CMD_NULL_REPORT}))
+            << row.line;
     }
 }
 
@@ -146,11 +146,20 @@ TEST(ScenarioParse, IntegersAreDecimalOrHexWithinTheirRange)
         bool good;
         int64_t value;
     } cases[] = {
-        {"0", true, 0},          {"-0", true, 0},          {"42", true, 42},
-        {"0x2A", true, 42},      {"0X2a", true, 42},       {"-0x10", true, -16},
-        {"", false, 0},          {"-", false, 0},          {"0x", false, 0},
-        {"+1", false, 0},        {"1.5", false, 0},        {"12a", false, 0},
-        {"0xg", false, 0},       {" 1", false, 0},
+        {"0", true, 0},
+        {"-0", true, 0},
+        {"42", true, 42},
+        {"0x2A", true, 42},
+        {"0X2a", true, 42},
+        {"-0x10", true, -16},
+        {"", false, 0},
+        {"-", false, 0},
+        {"0x", false, 0},
+        {"+1", false, 0},
+        {"1.5", false, 0},
+        {"12a", false, 0},
+        {"0xg", false, 0},
+        {" 1", false, 0},
         {"9223372036854775807", true, INT64_MAX},
         {"-9223372036854775808", true, INT64_MIN},
         {"9223372036854775808", false, 0},

@@ -26,8 +26,8 @@ void WriteTextFile(const std::wstring& path, const std::string& text)
 std::string ReadTextFile(const std::wstring& path)
 {
     const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     std::string text;
     if (file == INVALID_HANDLE_VALUE) {
         return text;
@@ -107,10 +107,12 @@ std::vector<LOGLINE> WaitForLogLine(const std::wstring& path, const LOGLINE& wan
                                     DWORD timeoutMs)
 {
     std::vector<LOGLINE> lines;
-    WaitUntil([&] {
-        lines = ReadLogLines(path);
-        return !LinesWith(lines, wanted).empty();
-    }, timeoutMs);
+    WaitUntil(
+        [&] {
+            lines = ReadLogLines(path);
+            return !LinesWith(lines, wanted).empty();
+        },
+        timeoutMs);
     return lines;
 }
 
@@ -140,8 +142,8 @@ int RunProgram(const std::wstring& program, const std::wstring& arguments,
         startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     }
     PROCESS_INFORMATION process{};
-    const BOOL started = CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
-                                        0, nullptr, nullptr, &startup, &process);
+    const BOOL started = CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0,
+                                        nullptr, nullptr, &startup, &process);
     if (input != INVALID_HANDLE_VALUE) {
         CloseHandle(input);
     }
