@@ -311,6 +311,9 @@ int Trial(const TRIALOPTIONS& options)
     if (options.stopInstalled) {
         return StopInstalled(folder);
     }
+    if (options.hold && !HasConsoleKeys()) {
+        return Fail(EXIT_USAGE, L"--hold waits for a key, so it needs a console window");
+    }
     TrialMutex = CreateMutexW(nullptr, FALSE, TRIAL_MUTEX);
     if (TrialMutex != nullptr && GetLastError() == ERROR_ALREADY_EXISTS) {
         return Fail(EXIT_RUNNING, L"another TryQuibTPCenter.exe is running a trial; let it end, or close its window, "
@@ -322,9 +325,6 @@ int Trial(const TRIALOPTIONS& options)
         if (code != EXIT_TRIED) {
             return code;
         }
-    }
-    if (options.hold && !HasConsoleKeys()) {
-        return Fail(EXIT_USAGE, L"--hold waits for a key, so it needs a console window");
     }
     return RunTrial(options, folder);
 }
