@@ -1,8 +1,8 @@
 """The evaluation kit's archive entries: the release's QuibTPCenter.exe (the very bytes of the
 release archive's), the simulated QuibTPApi.dll, padctl.exe, the launcher TryQuibTPCenter.exe,
-the walk it plays, EVALKIT.txt and SHA256SUMS. The simulated library ships here only, never in
-the release archive, and its version record must say what it is before it goes in."""
-import hashlib
+the walk it plays and EVALKIT.txt; package.py adds SHA256SUMS. The simulated library ships
+here only, never in the release archive, and its version record must say what it is before
+it goes in."""
 import os
 
 # Explorer's Details tab shows these two texts of a DLL's version record.
@@ -52,5 +52,4 @@ def entries(program, dll_path, padctl_path, launcher_path, source, crlf):
     kit["walk.txt"] = crlf(kit["walk.txt"].decode("utf-8"))
     with open(os.path.join(source, "evalkit", "EVALKIT.txt"), encoding="utf-8") as f:
         kit["EVALKIT.txt"] = crlf(f.read())
-    kit["SHA256SUMS"] = "".join("%s  %s\n" % (hashlib.sha256(kit[n]).hexdigest(), n) for n in sorted(kit)).encode()
     return kit

@@ -82,7 +82,9 @@ def main(build, source, name, version, exe, link_map, sim_dll, padctl, launcher,
     with open(exe + ".debug", "rb") as f:
         write_zip(os.path.join(build, name + "-symbols.zip"), {"QuibTPCenter.exe.debug": f.read()}, epoch)
     kit = os.path.join(build, name + "-evalkit.zip")
-    write_zip(kit, evalkit.entries(program, sim_dll, padctl, launcher, source, crlf), epoch)
+    kit_entries = evalkit.entries(program, sim_dll, padctl, launcher, source, crlf)
+    kit_entries["SHA256SUMS"] = sha256sums(kit_entries)
+    write_zip(kit, kit_entries, epoch)
     for path in (archive, kit):
         with zipfile.ZipFile(path) as check:
             if check.read("QuibTPCenter.exe") != program:
