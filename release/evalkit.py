@@ -23,12 +23,21 @@ def version_string(dll, key):
     return dll[start:end].decode("utf-16-le")
 
 
+# Application control (AppLocker, WDAC) allows a file by its signer and these names: the
+# maker's library's rule must not match the simulated one once the maker signs the kit.
+OWN_NAMES = ("OriginalFilename", "InternalName")
+
+
 def check_simulated(dll):
     for key in SAYS_SIMULATED:
         text = version_string(dll, key) or ""
         if "simulated" not in text.lower() or "not the maker" not in text.lower():
             raise SystemExit("package: the simulated QuibTPApi.dll's %s (%r) does not say it is simulated and "
                              "not the maker's library" % (key, text))
+    for key in OWN_NAMES:
+        text = version_string(dll, key) or ""
+        if "simulated" not in text.lower():
+            raise SystemExit("package: the simulated QuibTPApi.dll's %s (%r) is not a name of its own" % (key, text))
 
 
 def check_launcher(launcher):

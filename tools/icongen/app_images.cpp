@@ -1,6 +1,7 @@
 #include "tools/icongen/app_images.h"
 
 #include "tools/icongen/app_art.h"
+#include "tools/icongen/kit_art.h"
 #include "tools/icongen/palette.h"
 
 namespace {
@@ -41,4 +42,10 @@ std::vector<AppImage> AppImages()
     return {Paletted(p32, 4),  Paletted(p16, 4),    Paletted(p48, 8),   Paletted(p32, 8),
             Paletted(p16, 8),  Compressed(p256),    Truecolour(p128),   Truecolour(p48),
             Truecolour(p32),   Truecolour(p16)};
+}
+
+std::vector<AppImage> KitImages()
+{
+    return {Compressed(DrawKitPicture(256)), Truecolour(DrawKitPicture(48)),
+            Truecolour(DrawKitPicture(32)), Truecolour(DrawKitPicture(16))};
 }

@@ -2,9 +2,9 @@
 //
 //   icongen ICON_DIR SHEET_PNG
 //
-// ICON_DIR receives app107.ico, tray129.ico to tray147.ico, tray32513.ico and
-// cursor152.cur; SHEET_PNG is the contact sheet. The output depends on nothing but this
-// program, so every run writes the same bytes.
+// ICON_DIR receives app107.ico, the kit launcher's launcher1.ico, tray129.ico to tray147.ico,
+// tray32513.ico and cursor152.cur; SHEET_PNG is the contact sheet. The output depends on
+// nothing but this program, so every run writes the same bytes.
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -51,6 +51,13 @@ int main(int argc, char** argv)
     }
     ok = WriteFile(iconDir + "/app107.ico", IconFile(stored)) && ok;
 
+    std::vector<AppImage> kit = KitImages();
+    std::vector<IconImage> kitStored;
+    for (const AppImage& image : kit) {
+        kitStored.push_back(image.stored);
+    }
+    ok = WriteFile(iconDir + "/launcher1.ico", IconFile(kitStored)) && ok;
+
     std::vector<TrayPicture> tray = TrayPictures();
     std::vector<Image> trayImages;
     for (const TrayPicture& picture : tray) {
@@ -64,7 +71,7 @@ int main(int argc, char** argv)
          ok;
 
     Image sheet = ComposeSheet("QUIB Touch Pad Center: icons and cursor",
-                               IconSheetSections(app, tray, trayImages));
+                               IconSheetSections(app, kit, tray, trayImages));
     ok = WriteFile(argv[2], EncodePng(sheet, false)) && ok;
     return ok ? 0 : 1;
 }

@@ -73,9 +73,20 @@ SheetSection ApplicationSection(const std::vector<AppImage>& app)
     return section;
 }
 
+SheetSection KitSection(const std::vector<AppImage>& kit)
+{
+    SheetSection section{"Evaluation kit launcher, icon 1, its four images", 4, {}};
+    for (size_t i = 0; i < kit.size(); ++i) {
+        section.cells.push_back({kit[i].shown, AppScale(kit[i].shown.width),
+                                 "#" + std::to_string(i + 1), kit[i].note});
+    }
+    return section;
+}
+
 }  // namespace
 
 std::vector<SheetSection> IconSheetSections(const std::vector<AppImage>& app,
+                                            const std::vector<AppImage>& kit,
                                             const std::vector<TrayPicture>& tray,
                                             const std::vector<Image>& trayImages)
 {
@@ -84,5 +95,5 @@ std::vector<SheetSection> IconSheetSections(const std::vector<AppImage>& app,
     SheetSection taskbar = TaskbarSection(states, fingers);
     SheetSection pointer{"Cursor 152, hot spot (16, 9)", 1,
                          {{DrawCursorPicture(), ICON_SCALE, "152", "cursor"}}};
-    return {states, fingers, taskbar, ApplicationSection(app), pointer};
+    return {states, fingers, taskbar, ApplicationSection(app), KitSection(kit), pointer};
 }

@@ -1,5 +1,6 @@
 // What the contact sheet shows: the icon set by slot, the finger pictures by row and
-// column, the set as a taskbar shows it, the application icon's ten images and the cursor.
+// column, the set as a taskbar shows it, the application icon's ten images,
+// the kit launcher's four and the cursor.
 #pragma once
 
 #include <vector>
@@ -10,5 +11,6 @@
 
 // trayImages[i] is the drawing of tray[i].
 std::vector<SheetSection> IconSheetSections(const std::vector<AppImage>& app,
+                                            const std::vector<AppImage>& kit,
                                             const std::vector<TrayPicture>& tray,
                                             const std::vector<Image>& trayImages);

@@ -285,6 +285,36 @@ TEST(Transparency, AppIconStandsOnAClearGroundWithABlueTouch)
     }
 }
 
+// The kit launcher's icon is the application's picture, the same pixels outside its lower
+// right corner, with a green badge there that the application's picture lacks.
+TEST(KitIcon, IsTheAppPictureWithAGreenBadge)
+{
+    const std::pair<size_t, size_t> kitToApp[] = {{1, 7}, {2, 8}, {3, 9}};
+    for (auto [kitIndex, appIndex] : kitToApp) {
+        DecodedImage kit = LoadImage("launcher1.ico", kitIndex);
+        DecodedImage app = LoadImage("app107.ico", appIndex);
+        ASSERT_GT(kit.width, 0);
+        ASSERT_EQ(kit.width, app.width);
+        int same = 0, green = 0, appGreen = 0;
+        for (int y = 0; y < kit.height; ++y) {
+            for (int x = 0; x < kit.width; ++x) {
+                const Rgba8& k = PixelAt(kit, x, y);
+                const Rgba8& a = PixelAt(app, x, y);
+                if (x < kit.width / 3 || y < kit.height / 3) {
+                    same += (k.r == a.r && k.g == a.g && k.b == a.b && k.a == a.a) ? 1 : 0;
+                }
+                green += (k.a == 255 && k.g >= k.r + 60 && k.g >= k.b + 60) ? 1 : 0;
+                appGreen += (a.a == 255 && a.g >= a.r + 60 && a.g >= a.b + 60) ? 1 : 0;
+            }
+        }
+        const int corner = kit.width - kit.width / 3;
+        const int outside = kit.width * kit.height - corner * corner;
+        EXPECT_EQ(same, outside) << kit.width << "x" << kit.width;
+        EXPECT_GT(green, kit.width * kit.height / 12) << kit.width << "x" << kit.width;
+        EXPECT_EQ(appGreen, 0) << kit.width << "x" << kit.width;
+    }
+}
+
 TEST(Transparency, CursorHotSpotLiesOnThePicture)
 {
     DecodedImage cursor = LoadImage("cursor152.cur");
