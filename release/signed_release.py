@@ -60,7 +60,7 @@ def read_build(build):
         fail("%s holds %d sums files of the package step (QuibTPCenter-<version>-SHA256SUMS), not one" %
              (build, len(sums)))
     with open(sums[0], encoding="utf-8") as f:
-        lines = [line.split("  ", 1) for line in f.read().splitlines()]
+        lines = [line.partition("  ")[::2] for line in f.read().splitlines()]
     archives = {}
     for digest, name in lines:
         kind = "symbols" if name.endswith("-symbols.zip") else "kit" if name.endswith("-evalkit.zip") else "release"
@@ -123,7 +123,9 @@ def check_signed(path, unsigned, trust, work):
         if f.read() != unsigned:
             fail("%s is not the build's file plus a signature: its signed bytes differ" % path)
     if not osslsigncode("verify", *trust, "-in", path):
-        fail("the signature of %s does not verify%s" % (path, " against " + trust[1] if trust else ""))
+        against = trust[1] if trust else ("the system's certificate authorities (CA.pem, or QUIB_SIGN_CAFILE for "
+                                          "`release`, names others)")
+        fail("the signature of %s does not verify against %s" % (path, against))
     return signed
 
 

@@ -21,7 +21,8 @@ fail() { echo "FAIL: $*"; exit 1; }
 
 { openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=QUIB test signer" -keyout key.pem -out cert.pem &&
     openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=QUIB test time stamps" -keyout tsa.key -out tsa.pem \
-        -addext extendedKeyUsage=critical,timeStamping; } 2>openssl.log || { cat openssl.log; fail "no test certificates"; }
+        -addext extendedKeyUsage=critical,timeStamping; } 2>openssl.log ||
+    { cat openssl.log; fail "no test certificates"; }
 cat cert.pem tsa.pem >trust.pem
 cmake --build "$build" --target package >package.log 2>&1 || { cat package.log; fail "the package step"; }
 (cd "$build" && sha256sum -c --quiet "$sums") || fail "$sums does not match the archives"
@@ -61,7 +62,8 @@ check() {
         [[ -z ${2:-} ]] || grep -q '^Timestamp Server Signature verification: ok' verify.log ||
             fail "$file has no time stamp that verifies"
     done
-    cmp "$files/release/QuibTPCenter.exe" "$files/kit/QuibTPCenter.exe" || fail "$1: the kit's program is not the release's"
+    cmp "$files/release/QuibTPCenter.exe" "$files/kit/QuibTPCenter.exe" ||
+        fail "$1: the kit's program is not the release's"
     "$sign" attach "$1/QuibTPCenter.exe.p7" "$exe" "$files/attached.exe" trust.pem >/dev/null &&
         cmp "$files/attached.exe" "$files/release/QuibTPCenter.exe" || fail "$1: the build plus the signature differs"
     (cd "$files/release" && sha256sum -c --quiet SHA256SUMS) && (cd "$files/kit" && sha256sum -c --quiet SHA256SUMS) &&
@@ -113,7 +115,8 @@ refused() {
     [[ $(wc -l <"$1.log") == 1 ]] && grep -qF "$2" "$1.log" && [[ ! -e $1.out ]] && ! compgen -G '.signing-*' ||
         fail "$3: $(cat "$1.log")"
 }
-"$sign" unpack "$build" unsigned && [[ $(ls unsigned) == $'QuibTPApi.dll\nQuibTPCenter.exe\nTryQuibTPCenter.exe\npadctl.exe' ]] ||
+programs="QuibTPApi.dll QuibTPCenter.exe TryQuibTPCenter.exe padctl.exe"
+"$sign" unpack "$build" unsigned && [[ $(LC_ALL=C ls unsigned | tr '\n' ' ') == "$programs " ]] ||
     fail "unpack does not give the four programs"
 mkdir changed unsigned-dll && cp token.files/kit/*.exe token.files/kit/*.dll changed/ && cp changed/* unsigned-dll/
 "$sign" pack changed "$build" packed trust.pem && diff -r key packed || fail "pack does not give the release's bytes"
@@ -126,7 +129,8 @@ header = int.from_bytes(data[0x3c:0x40], "little")
 sections = header + 24 + int.from_bytes(data[header + 20:header + 22], "little")
 data[int.from_bytes(data[sections + 20:sections + 24], "little") + 64] ^= 0xff  # in .text, the first section
 open(sys.argv[1], "wb").write(data)' unsigned/padctl.exe
-rm changed/padctl.exe && "$sign" sign cert.pem key.pem unsigned/padctl.exe changed/padctl.exe >/dev/null || fail "signing a changed padctl.exe"
+rm changed/padctl.exe && "$sign" sign cert.pem key.pem unsigned/padctl.exe changed/padctl.exe >/dev/null ||
+    fail "signing a changed padctl.exe"
 refused changed padctl.exe "a padctl.exe changed beyond its signature"
 
 cd / && rm -rf "$work"
