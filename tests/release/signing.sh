@@ -79,21 +79,16 @@ diff -r key token || fail "the token signs otherwise than the key file"
 check token
 
 # An RFC 3161 server on a free port of 127.0.0.1: `openssl ts -reply` behind http.server.
-printf '[tsa]\ndefault_tsa = s\n[s]\nserial = tsa.serial\nsigner_cert = tsa.pem\nsigner_key = tsa.key\n%s\n' \
-    'signer_digest = sha256
-default_policy = 1.2.3.4.1
-digests = sha256
-ess_cert_id_alg = sha256' >tsa.cnf
+printf '%s\n' '[tsa]' 'default_tsa = s' '[s]' 'serial = tsa.serial' 'signer_cert = tsa.pem' 'signer_key = tsa.key' \
+    'signer_digest = sha256' 'default_policy = 1.2.3.4.1' 'digests = sha256' 'ess_cert_id_alg = sha256' >tsa.cnf
 python3 -c '
 import http.server, subprocess
 class Stamp(http.server.BaseHTTPRequestHandler):
     def do_POST(self):
         query = self.rfile.read(int(self.headers["Content-Length"]))
-        reply = subprocess.run(["openssl", "ts", "-reply", "-config", "tsa.cnf", "-queryfile", "/dev/stdin",
-                                "-out", "/dev/stdout"], input=query, capture_output=True).stdout
-        self.send_response(200)
-        self.send_header("Content-Type", "application/timestamp-reply")
-        self.end_headers()
+        reply = subprocess.run("openssl ts -reply -config tsa.cnf -queryfile /dev/stdin -out /dev/stdout".split(),
+                               input=query, capture_output=True).stdout
+        self.send_response(200), self.send_header("Content-Type", "application/timestamp-reply"), self.end_headers()
         self.wfile.write(reply)
 server = http.server.HTTPServer(("127.0.0.1", 0), Stamp)
 print(server.server_address[1], flush=True)
