@@ -41,87 +41,69 @@ protected:
     {
         CatchTrialStop();
         wchar_t temp[MAX_PATH + 1] = {};
-        ASSERT_GT(GetTempPathW(MAX_PATH + 1, temp), 0u);
-        log = std::wstring(temp) + L"quib-trial-stop-test.log";
-        DeleteFileW(log.c_str());
+        log = std::wstring(temp, GetTempPathW(MAX_PATH + 1, temp)) + L"quib-trial-stop-test.log";
+        DeleteFileW(log.c_str());  // the walk is followed from a log of its own
         DWORD error = 0;
         DWORD jobError = 0;
         ASSERT_TRUE(StartProgram(KitFolder(), log, &program, &error, &jobError)) << error;
-        EXPECT_EQ(jobError, 0u);
-    }
-
-    void TearDown() override
-    {
-        if (program.hProcess != nullptr) {
-            EndProgram(program, STOP_LIMIT_MS);
-            CloseHandle(program.hProcess);
-        }
-    }
-
-    // The stop comes mid-walk, once the program shows its window, from the console's thread.
-    HANDLE CallHandlerMidWalk(HANDLERCALL* call)
-    {
         const ULONGLONG deadline = GetTickCount64() + 10000;
         while (FindProgramWindow() == nullptr && GetTickCount64() < deadline) {
             Sleep(20);
         }
-        call->program = program.hProcess;
-        return FindProgramWindow() != nullptr ? CreateThread(nullptr, 0, CallHandler, call, 0, nullptr) : nullptr;
+        ASSERT_NE(FindProgramWindow(), nullptr);
     }
 
-    // What the launcher does on a stop: the walk sees it, the program gets its exit command.
-    void EndAsTheLauncherDoes()
+    void TearDown() override
     {
-        std::wstring problem;
-        EXPECT_EQ(FollowWalk(program.hProcess, log, 60000, &problem), WALK_STOPPED);
-        EXPECT_TRUE(EndProgram(program, STOP_LIMIT_MS)) << "ended by force";
-        DWORD code = STILL_ACTIVE;
-        EXPECT_TRUE(GetExitCodeProcess(program.hProcess, &code) && code == 0) << code;
+        EndProgram(program, STOP_LIMIT_MS);
+        CloseHandle(program.hProcess);
+    }
+
+    // The stop comes mid-walk from the console's thread; the main path does what the launcher
+    // does (unless told not to): the walk sees the stop, the program gets its exit command.
+    HANDLERCALL StopMidWalk(DWORD type, bool mainPathEnds = true)
+    {
+        HANDLERCALL call;
+        call.type = type;
+        call.program = program.hProcess;
+        const HANDLE thread = CreateThread(nullptr, 0, CallHandler, &call, 0, nullptr);
+        if (mainPathEnds) {
+            std::wstring problem;
+            EXPECT_EQ(FollowWalk(program.hProcess, log, 60000, &problem), WALK_STOPPED);
+            EXPECT_TRUE(EndProgram(program, STOP_LIMIT_MS)) << "ended by force";
+            DWORD code = STILL_ACTIVE;
+            EXPECT_TRUE(GetExitCodeProcess(program.hProcess, &code) && code == 0) << code;
+            closing = TrialWindowClosing();
+            TrialStopHandled();
+        }
+        EXPECT_EQ(WaitForSingleObject(thread, 2 * CLOSE_ALLOWED_MS), static_cast<DWORD>(WAIT_OBJECT_0));
+        CloseHandle(thread);
+        EXPECT_TRUE(call.result) << "an unhandled event ends the launcher at once";
+        return call;
     }
 
     std::wstring log;
     PROCESS_INFORMATION program = {};
+    bool closing = false;
 };
 
 TEST_F(TrialStopTest, ClosingWindowIsHeldUntilTheProgramHasEndedByItsExitCommand)
 {
-    HANDLERCALL call;
-    call.type = CTRL_CLOSE_EVENT;
-    const HANDLE thread = CallHandlerMidWalk(&call);
-    ASSERT_NE(thread, nullptr);
-    EndAsTheLauncherDoes();
-    EXPECT_TRUE(TrialWindowClosing());
-    TrialStopHandled();
-    ASSERT_EQ(WaitForSingleObject(thread, 2 * CLOSE_ALLOWED_MS), static_cast<DWORD>(WAIT_OBJECT_0));
-    CloseHandle(thread);
-    EXPECT_TRUE(call.result);
+    const HANDLERCALL call = StopMidWalk(CTRL_CLOSE_EVENT);
+    EXPECT_TRUE(closing);
     EXPECT_TRUE(call.programEndedFirst) << "the handler let the process go while the program still ran";
     EXPECT_LT(call.tookMs, CLOSE_ALLOWED_MS);
 }
 
 TEST_F(TrialStopTest, ClosingWindowWithoutAnEndStillReturnsWithinTheGrace)
 {
-    HANDLERCALL call;
-    call.type = CTRL_CLOSE_EVENT;
-    const HANDLE thread = CallHandlerMidWalk(&call);
-    ASSERT_NE(thread, nullptr);
-    ASSERT_EQ(WaitForSingleObject(thread, 2 * CLOSE_ALLOWED_MS), static_cast<DWORD>(WAIT_OBJECT_0));
-    CloseHandle(thread);
-    EXPECT_TRUE(call.result);
-    EXPECT_LT(call.tookMs, CLOSE_ALLOWED_MS);
+    EXPECT_LT(StopMidWalk(CTRL_CLOSE_EVENT, false).tookMs, CLOSE_ALLOWED_MS);
 }
 
-TEST_F(TrialStopTest, CtrlBreakStopsTheWalkAndLeavesTheWindowsPause)
+TEST_F(TrialStopTest, CtrlBreakStopsTheWalkAndKeepsTheClosingPause)
 {
-    HANDLERCALL call;
-    call.type = CTRL_BREAK_EVENT;
-    const HANDLE thread = CallHandlerMidWalk(&call);
-    ASSERT_NE(thread, nullptr);
-    EndAsTheLauncherDoes();
-    ASSERT_EQ(WaitForSingleObject(thread, CLOSE_ALLOWED_MS), static_cast<DWORD>(WAIT_OBJECT_0));
-    CloseHandle(thread);
-    EXPECT_TRUE(call.result) << "an unhandled Ctrl+Break ends the launcher at once";
-    EXPECT_FALSE(TrialWindowClosing());
+    StopMidWalk(CTRL_BREAK_EVENT);
+    EXPECT_FALSE(closing);
 }
 
 }  // namespace
