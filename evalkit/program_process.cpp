@@ -178,10 +178,19 @@ bool StartProgram(const std::wstring& folder, const std::wstring& logPath, PROCE
     // Without a job (a system that refuses it) the trial still runs; the console handler
     // covers every end but a killed launcher.
     PutIntoJob(started->hProcess, jobError);
-    ResumeThread(started->hThread);
+    // A stop that came while it was being made: it never runs an instruction.
+    const bool stopped = TrialStopped();
+    if (stopped) {
+        TerminateProcess(started->hProcess, ERROR_CANCELLED);
+        CloseHandle(started->hProcess);
+        started->hProcess = nullptr;
+        *error = ERROR_CANCELLED;
+    } else {
+        ResumeThread(started->hThread);
+    }
     CloseHandle(started->hThread);
     started->hThread = nullptr;
-    return true;
+    return !stopped;
 }
 
 bool EndWithExitCommand(const PROCESS_INFORMATION& program, DWORD limitMs)

@@ -22,8 +22,8 @@ COPYOWNER CopyOwner(HWND window, const std::wstring& folder, std::wstring* image
 
 // Starts the kit's program from the kit's folder, with the simulated library playing the
 // walk and writing its call log to logPath, inside a job that ends it with the launcher.
-// False with the system's error code in *error. Without a job the program runs all the same,
-// and *jobError says why.
+// False with the system's error code in *error, ERROR_CANCELLED when the trial was stopped
+// meanwhile. Without a job the program runs all the same, and *jobError says why.
 bool StartProgram(const std::wstring& folder, const std::wstring& logPath, PROCESS_INFORMATION* started, DWORD* error,
                   DWORD* jobError);
 

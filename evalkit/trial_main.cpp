@@ -361,16 +361,15 @@ int RunTrial(const TRIALOPTIONS& options, const std::wstring& folder)
         return Fail(EXIT_LOG,
                     L"cannot write the call log " + logPath + L" (" + ErrorText(error) + L"); check the TEMP variable");
     }
-    if (TrialStopped()) {
-        return StoppedBeforeStart();
-    }
     // Off before anything is written while the program runs: see QuickEditOff.
     const unsigned long inputMode = QuickEditOff();
     PROCESS_INFORMATION program = {};
     DWORD jobError = 0;
     if (!StartProgram(folder, logPath, &program, &error, &jobError)) {
         RestoreInputMode(inputMode);
-        return Fail(EXIT_PROGRAM, L"cannot start " + folder + KIT_PROGRAM + L" (" + ErrorText(error) + L")");
+        return error == ERROR_CANCELLED
+                   ? StoppedBeforeStart()
+                   : Fail(EXIT_PROGRAM, L"cannot start " + folder + KIT_PROGRAM + L" (" + ErrorText(error) + L")");
     }
     if (jobError != 0) {
         Warn(L"QuibTPCenter.exe runs outside a job object (" + ErrorText(jobError) +

@@ -87,6 +87,18 @@ protected:
     bool closing = false;
 };
 
+TEST(TrialStopBeforeStartTest, StopBeforeTheStartStartsNothing)
+{
+    CatchTrialStop();
+    TrialControlHandler(CTRL_C_EVENT);
+    PROCESS_INFORMATION program = {};
+    DWORD error = 0;
+    DWORD jobError = 0;
+    EXPECT_FALSE(StartProgram(KitFolder(), L"quib-trial-stop-test.log", &program, &error, &jobError));
+    EXPECT_EQ(error, static_cast<DWORD>(ERROR_CANCELLED));
+    EXPECT_EQ(program.hProcess, nullptr);
+}
+
 TEST_F(TrialStopTest, ClosingWindowIsHeldUntilTheProgramHasEndedByItsExitCommand)
 {
     const HANDLERCALL call = StopMidWalk(CTRL_CLOSE_EVENT);
