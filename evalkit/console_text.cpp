@@ -121,15 +121,16 @@ bool WaitForKeyOr(void* handle)
     return pressed;
 }
 
-unsigned long QuickEditOff()
+unsigned long SetWalkInputMode()
 {
     const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     DWORD mode = 0;
-    if (!GetConsoleMode(input, &mode) || (mode & ENABLE_QUICK_EDIT_MODE) == 0) {
+    if (!GetConsoleMode(input, &mode)) {
         return 0;
     }
-    return SetConsoleMode(input, (mode & ~static_cast<DWORD>(ENABLE_QUICK_EDIT_MODE)) | ENABLE_EXTENDED_FLAGS) ? mode
-                                                                                                               : 0;
+    const DWORD quickEdit = ENABLE_QUICK_EDIT_MODE;
+    const DWORD walkMode = (mode & ~quickEdit) | ENABLE_EXTENDED_FLAGS | ENABLE_PROCESSED_INPUT;
+    return walkMode != (mode | ENABLE_EXTENDED_FLAGS) && SetConsoleMode(input, walkMode) ? mode : 0;
 }
 
 void RestoreInputMode(unsigned long mode)

@@ -25,10 +25,11 @@ void ForgetTypedKeys();
 // trial is stopped; a null handle waits for the key or the stop alone.
 bool WaitForKeyOr(void* handle);
 
-// Turns the console's QuickEdit mode off; returns the mode to restore, or 0 for none. With
-// QuickEdit, a click in the window starts a selection, and the launcher's next write waits
-// until it ends: the launcher would not end the program when the walk is over.
-unsigned long QuickEditOff();
+// The console's input mode while the program runs: QuickEdit off, Ctrl+C a stop. Returns the
+// mode to restore, or 0 for none. With QuickEdit, a click in the window starts a selection,
+// and the launcher's next write waits until it ends: the launcher would not end the program
+// when the walk is over.
+unsigned long SetWalkInputMode();
 void RestoreInputMode(unsigned long mode);
 
 // Started by a double-click in Explorer, the launcher is the only process of a console

@@ -361,8 +361,8 @@ int RunTrial(const TRIALOPTIONS& options, const std::wstring& folder)
         return Fail(EXIT_LOG,
                     L"cannot write the call log " + logPath + L" (" + ErrorText(error) + L"); check the TEMP variable");
     }
-    // Off before anything is written while the program runs: see QuickEditOff.
-    const unsigned long inputMode = QuickEditOff();
+    // Set before anything is written while the program runs: see SetWalkInputMode.
+    const unsigned long inputMode = SetWalkInputMode();
     PROCESS_INFORMATION program = {};
     DWORD jobError = 0;
     if (!StartProgram(folder, logPath, &program, &error, &jobError)) {
