@@ -211,9 +211,10 @@ def check_trial_left_alone(ctx, launcher):
     ctx.check(code == EXIT_RUNNING and "is running a trial" in text, "a second launcher while a trial runs "
               "says so in one line", "exit code %s: %s" % (code, text.strip()))
     code, text = finish(*launch(ctx, launcher, "stop-during-trial", "--stop-installed"), timeout=30)
-    ctx.check(code == EXIT_RUNNING and "was left alone" in text and look(ctx) == (1, 1),
+    seen = look(ctx)
+    ctx.check(code == EXIT_RUNNING and "was left alone" in text and seen == (1, 1),
               "--stop-installed while a trial runs leaves its program alone and says so",
-              "exit code %s: %s; %s" % (code, text.strip(), look(ctx)))
+              "exit code %s: %s; the program: %s" % (code, text.strip(), seen))
 
 
 def install_copy(ctx):
