@@ -30,6 +30,30 @@ void WriteLine(DWORD which, const std::wstring& text)
     WriteFile(output, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
+// Alt+Tab to another window leaves Alt in the console's input, and Ctrl+C comes as Ctrl
+// first: modifiers alone do not answer. Nor do keys that type nothing, such as F1 or arrows.
+bool AnswersPrompt(const KEY_EVENT_RECORD& key)
+{
+    if (!key.bKeyDown) {
+        return false;
+    }
+    switch (key.wVirtualKeyCode) {
+    case VK_RETURN:
+    case VK_SPACE:
+    case VK_ESCAPE:
+        return true;
+    case VK_SHIFT:
+    case VK_CONTROL:
+    case VK_MENU:
+    case VK_LWIN:
+    case VK_RWIN:
+    case VK_CAPITAL:
+        return false;
+    default:
+        return key.uChar.UnicodeChar != 0;
+    }
+}
+
 bool KeyWasPressed(HANDLE input)
 {
     INPUT_RECORD records[16];
@@ -38,7 +62,7 @@ bool KeyWasPressed(HANDLE input)
         return true;  // a console that cannot be read cannot hold the launcher either
     }
     for (DWORD i = 0; i < count; ++i) {
-        if (records[i].EventType == KEY_EVENT && records[i].Event.KeyEvent.bKeyDown) {
+        if (records[i].EventType == KEY_EVENT && AnswersPrompt(records[i].Event.KeyEvent)) {
             return true;
         }
     }
@@ -52,9 +76,14 @@ void Say(const std::wstring& line)
     WriteLine(STD_OUTPUT_HANDLE, line);
 }
 
-int Fail(int code, const std::wstring& line)
+void Warn(const std::wstring& line)
 {
     WriteLine(STD_ERROR_HANDLE, L"TryQuibTPCenter: " + line);
+}
+
+int Fail(int code, const std::wstring& line)
+{
+    Warn(line);
     return code;
 }
 
@@ -64,10 +93,17 @@ bool HasConsoleKeys()
     return GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
 }
 
+void ForgetTypedKeys()
+{
+    FlushConsoleInputBuffer(GetStdHandle(STD_INPUT_HANDLE));
+}
+
 bool WaitForKeyOr(void* handle)
 {
     const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
-    FlushConsoleInputBuffer(input);
+    // Ctrl+C stays a stop, not a typed character, whatever mode a parent left the console in.
+    DWORD mode = 0;
+    const bool processed = GetConsoleMode(input, &mode) && SetConsoleMode(input, mode | ENABLE_PROCESSED_INPUT);
     HANDLE waits[3] = {input};
     DWORD count = 1;
     for (HANDLE other : {static_cast<HANDLE>(handle), TrialStopEvent()}) {
@@ -75,14 +111,32 @@ bool WaitForKeyOr(void* handle)
             waits[count++] = other;
         }
     }
-    for (;;) {
-        const DWORD which = WaitForMultipleObjects(count, waits, FALSE, INFINITE);
-        if (which != WAIT_OBJECT_0) {
-            return false;
-        }
-        if (KeyWasPressed(input)) {
-            return true;
-        }
+    bool pressed = false;
+    while (!pressed && WaitForMultipleObjects(count, waits, FALSE, INFINITE) == WAIT_OBJECT_0) {
+        pressed = KeyWasPressed(input);
+    }
+    if (processed) {
+        SetConsoleMode(input, mode);
+    }
+    return pressed;
+}
+
+unsigned long SetWalkInputMode()
+{
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode = 0;
+    if (!GetConsoleMode(input, &mode)) {
+        return 0;
+    }
+    const DWORD quickEdit = ENABLE_QUICK_EDIT_MODE;
+    const DWORD walkMode = (mode & ~quickEdit) | ENABLE_EXTENDED_FLAGS | ENABLE_PROCESSED_INPUT;
+    return walkMode != (mode | ENABLE_EXTENDED_FLAGS) && SetConsoleMode(input, walkMode) ? mode : 0;
+}
+
+void RestoreInputMode(unsigned long mode)
+{
+    if (mode != 0) {
+        SetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), mode | ENABLE_EXTENDED_FLAGS);
     }
 }
 
@@ -93,7 +147,8 @@ void PauseIfOwnConsole()
         return;
     }
     RearmTrialStop();
+    ForgetTypedKeys();
     Say(L"");
-    Say(L"Press a key to close this window.");
+    Say(L"Press Enter to close this window.");
     WaitForKeyOr(nullptr);
 }

@@ -6,6 +6,25 @@ const wchar_t KIT_PROGRAM[] = L"QuibTPCenter.exe";
 const wchar_t KIT_LIBRARY[] = L"QuibTPApi.dll";
 const wchar_t KIT_PADCTL[] = L"padctl.exe";
 const wchar_t KIT_WALK[] = L"walk.txt";
+const wchar_t KIT_LAUNCHER[] = L"TryQuibTPCenter.exe";
+
+namespace {
+
+bool HasPrefix(const std::wstring& name, const wchar_t* prefix)
+{
+    const int length = lstrlenW(prefix);
+    return name.size() >= static_cast<size_t>(length) &&
+           CompareStringOrdinal(name.c_str(), length, prefix, length, TRUE) == CSTR_EQUAL;
+}
+
+bool HasSuffix(const std::wstring& name, const wchar_t* suffix)
+{
+    const int length = lstrlenW(suffix);
+    return name.size() >= static_cast<size_t>(length) &&
+           CompareStringOrdinal(name.c_str() + name.size() - length, length, suffix, length, TRUE) == CSTR_EQUAL;
+}
+
+}  // namespace
 
 std::wstring KitFolder()
 {
@@ -40,17 +59,17 @@ const wchar_t* MissingKitFile(const std::wstring& folder)
     return nullptr;
 }
 
-bool LooksInsideZip(const std::wstring& folder)
+bool LooksInsideArchive(const std::wstring& folder)
 {
-    // Explorer runs a file opened inside a zip from %TEMP%\Temp1_NAME.zip\, other tools
-    // from similar folders: a folder named like an archive.
-    static const wchar_t suffix[] = L".zip\\";
-    const size_t length = sizeof suffix / sizeof suffix[0] - 1;
-    for (size_t at = folder.find(L'\\'); at != std::wstring::npos; at = folder.find(L'\\', at + 1)) {
-        if (at + 1 >= length && CompareStringOrdinal(folder.c_str() + at + 1 - length, static_cast<int>(length), suffix,
-                                                     static_cast<int>(length), TRUE) == CSTR_EQUAL) {
+    // A file opened inside an archive runs alone from a temporary folder: Explorer's is
+    // %TEMP%\Temp1_NAME.zip\, 7-Zip's %TEMP%\7zO1A2B3C4D\, WinRAR's %TEMP%\Rar$EXa1234.5678\.
+    size_t start = 0;
+    for (size_t end = folder.find(L'\\'); end != std::wstring::npos; end = folder.find(L'\\', start)) {
+        const std::wstring name = folder.substr(start, end - start);
+        if (HasSuffix(name, L".zip") || HasPrefix(name, L"7zO") || HasPrefix(name, L"Rar$EX")) {
             return true;
         }
+        start = end + 1;
     }
     return false;
 }

@@ -5,10 +5,11 @@
 
 #include <string>
 
-extern const wchar_t KIT_PROGRAM[];  // QuibTPCenter.exe, as in the release archive
-extern const wchar_t KIT_LIBRARY[];  // the simulated QuibTPApi.dll
-extern const wchar_t KIT_PADCTL[];   // padctl.exe
-extern const wchar_t KIT_WALK[];     // the scenario the simulated pad plays
+extern const wchar_t KIT_PROGRAM[];   // QuibTPCenter.exe, as in the release archive
+extern const wchar_t KIT_LIBRARY[];   // the simulated QuibTPApi.dll
+extern const wchar_t KIT_PADCTL[];    // padctl.exe
+extern const wchar_t KIT_WALK[];      // the scenario the simulated pad plays
+extern const wchar_t KIT_LAUNCHER[];  // TryQuibTPCenter.exe
 
 // The folder of the running launcher, with a trailing backslash; empty when it cannot be told.
 std::wstring KitFolder();
@@ -16,6 +17,6 @@ std::wstring KitFolder();
 // The name of the first kit file missing from the folder, or nullptr when all are there.
 const wchar_t* MissingKitFile(const std::wstring& folder);
 
-// True when the folder (or one above it) is named like a zip archive: the launcher was
-// opened inside the archive, and Explorer unpacked it alone into a temporary folder.
-bool LooksInsideZip(const std::wstring& folder);
+// True when the folder (or one above it) is named like the temporary folder of an archive
+// tool: the launcher was opened inside the archive and unpacked alone.
+bool LooksInsideArchive(const std::wstring& folder);

@@ -1,6 +1,7 @@
 #include "evalkit/program_process.h"
 
 #include "evalkit/kit_folder.h"
+#include "evalkit/trial_stop.h"
 #include "res/resource.h"
 
 namespace {
@@ -41,19 +42,66 @@ HWND WindowOfProcess(DWORD processId)
 
 // The job that ends the program when the launcher's last handle to it closes. Processes that
 // the program starts (the maker's configurator, on a double-click) stay out of it.
-HANDLE CreateProgramJob()
+HANDLE CreateProgramJob(DWORD* error)
 {
     const HANDLE job = CreateJobObjectW(nullptr, nullptr);
     if (job == nullptr) {
+        *error = GetLastError();
         return nullptr;
     }
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_SILENT_BREAKAWAY_OK;
     if (!SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
+        *error = GetLastError();
         CloseHandle(job);
         return nullptr;
     }
     return job;
+}
+
+// In the job: the program, held suspended, runs not one instruction outside it.
+void PutIntoJob(HANDLE process, DWORD* error)
+{
+    *error = 0;
+    if (ProgramJob == nullptr) {
+        ProgramJob = CreateProgramJob(error);
+    }
+    if (ProgramJob != nullptr && !AssignProcessToJobObject(ProgramJob, process)) {
+        *error = GetLastError();
+        CloseHandle(ProgramJob);
+        ProgramJob = nullptr;
+    }
+    if (ProgramJob == nullptr && *error == 0) {
+        *error = ERROR_GEN_FAILURE;
+    }
+}
+
+// A program just started has no window yet: it gets the time to make one.
+HWND AwaitWindow(const PROCESS_INFORMATION& program, ULONGLONG deadline)
+{
+    for (;;) {
+        const HWND window = WindowOfProcess(program.dwProcessId);
+        if (window != nullptr || GetTickCount64() >= deadline ||
+            WaitForSingleObject(program.hProcess, 20) == WAIT_OBJECT_0) {
+            return window;
+        }
+    }
+}
+
+std::wstring ImageOf(DWORD processId, DWORD* error)
+{
+    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+    if (process == nullptr) {
+        *error = GetLastError();
+        return std::wstring();
+    }
+    std::wstring image(32768, L'\0');
+    DWORD size = static_cast<DWORD>(image.size());
+    const BOOL got = QueryFullProcessImageNameW(process, 0, &image[0], &size);
+    *error = got ? 0 : GetLastError();
+    CloseHandle(process);
+    image.resize(got ? size : 0);
+    return image;
 }
 
 // Volume and file index: the same file whatever path, short name or case names it.
@@ -85,28 +133,29 @@ HWND FindProgramWindow()
     return FindWindowExW(nullptr, nullptr, nullptr, PROGRAM_TITLE);
 }
 
-bool IsKitCopy(HWND window, const std::wstring& folder)
+COPYOWNER CopyOwner(HWND window, const std::wstring& folder, std::wstring* image, DWORD* error)
 {
     DWORD processId = 0;
     GetWindowThreadProcessId(window, &processId);
-    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
-    if (process == nullptr) {
-        return false;
+    *image = ImageOf(processId, error);
+    if (image->empty()) {
+        *error = *error != 0 ? *error : ERROR_ACCESS_DENIED;
+        return COPY_UNKNOWN;
     }
-    std::wstring image(32768, L'\0');
-    DWORD size = static_cast<DWORD>(image.size());
-    const BOOL got = QueryFullProcessImageNameW(process, 0, &image[0], &size);
-    CloseHandle(process);
-    if (!got) {
-        return false;
-    }
-    image.resize(size);
     const std::wstring kitProgram = folder + KIT_PROGRAM;
-    return CompareStringOrdinal(image.c_str(), -1, kitProgram.c_str(), -1, TRUE) == CSTR_EQUAL ||
-           SameFile(image.c_str(), kitProgram.c_str());
+    if (CompareStringOrdinal(image->c_str(), -1, kitProgram.c_str(), -1, TRUE) == CSTR_EQUAL ||
+        SameFile(image->c_str(), kitProgram.c_str())) {
+        return COPY_THIS_KIT;
+    }
+    // The maker's software has no launcher beside its program; a kit always has.
+    const std::wstring imageFolder = image->substr(0, image->find_last_of(L'\\') + 1);
+    const DWORD attributes = GetFileAttributesW((imageFolder + KIT_LAUNCHER).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ? COPY_OTHER_KIT
+                                                                                                 : COPY_INSTALLED;
 }
 
-bool StartProgram(const std::wstring& folder, const std::wstring& logPath, PROCESS_INFORMATION* started, DWORD* error)
+bool StartProgram(const std::wstring& folder, const std::wstring& logPath, PROCESS_INFORMATION* started, DWORD* error,
+                  DWORD* jobError)
 {
     // The program inherits the launcher's environment; the library reads its settings there.
     // The control pipe keeps its default name, so padctl reaches it without options.
@@ -119,36 +168,41 @@ bool StartProgram(const std::wstring& folder, const std::wstring& logPath, PROCE
     std::wstring commandLine = L"\"" + program + L"\"";
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
-    // Suspended until it is in the job, so not one instruction runs outside it. Detached from
-    // the launcher's console, so that a Ctrl+C there reaches the launcher alone (Wine would
-    // otherwise end the program with it), and the program ends by its exit command.
+    // Suspended until it is in the job. Detached from the launcher's console, so that a Ctrl+C there reaches the
+    // launcher alone (Wine would otherwise end the program with it), and the program ends by its exit command.
     if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED | DETACHED_PROCESS,
                         nullptr, folder.c_str(), &startup, started)) {
         *error = GetLastError();
         return false;
     }
-    if (ProgramJob == nullptr) {
-        ProgramJob = CreateProgramJob();
-    }
     // Without a job (a system that refuses it) the trial still runs; the console handler
     // covers every end but a killed launcher.
-    if (ProgramJob != nullptr && !AssignProcessToJobObject(ProgramJob, started->hProcess)) {
-        CloseHandle(ProgramJob);
-        ProgramJob = nullptr;
+    PutIntoJob(started->hProcess, jobError);
+    // A stop that came while it was being made: it never runs an instruction.
+    const bool stopped = TrialStopped();
+    if (stopped) {
+        TerminateProcess(started->hProcess, ERROR_CANCELLED);
+        CloseHandle(started->hProcess);
+        started->hProcess = nullptr;
+        *error = ERROR_CANCELLED;
+    } else {
+        ResumeThread(started->hThread);
     }
-    ResumeThread(started->hThread);
     CloseHandle(started->hThread);
     started->hThread = nullptr;
-    return true;
+    return !stopped;
 }
 
 bool EndWithExitCommand(const PROCESS_INFORMATION& program, DWORD limitMs)
 {
-    const HWND window = WindowOfProcess(program.dwProcessId);
+    const ULONGLONG deadline = GetTickCount64() + limitMs;
+    const HWND window = AwaitWindow(program, deadline);
     if (window == nullptr || !PostMessageW(window, WM_COMMAND, IDM_EXIT, 0)) {
         return false;
     }
-    return WaitForSingleObject(program.hProcess, limitMs) == WAIT_OBJECT_0;
+    const ULONGLONG now = GetTickCount64();
+    return WaitForSingleObject(program.hProcess, now < deadline ? static_cast<DWORD>(deadline - now) : 0) ==
+           WAIT_OBJECT_0;
 }
 
 bool EndProgram(const PROCESS_INFORMATION& program, DWORD limitMs)
@@ -170,7 +224,7 @@ OTHERSTOP StopOtherCopy(HWND window, DWORD limitMs, DWORD* error)
         return IsWindow(window) ? OTHER_REFUSED : OTHER_ENDED;
     }
     const ULONGLONG deadline = GetTickCount64() + limitMs;
-    while (IsWindow(window) && GetTickCount64() < deadline) {
+    while (IsWindow(window) && GetTickCount64() < deadline && !TrialStopped()) {
         Sleep(20);
     }
     return IsWindow(window) ? OTHER_STAYED : OTHER_ENDED;

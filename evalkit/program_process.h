@@ -10,17 +10,26 @@
 // title "QUIB TOUCH PAD CENTER" alone; nullptr when none runs here.
 HWND FindProgramWindow();
 
-// True when the window's process runs the kit's own QuibTPCenter.exe (from folder), which
-// can only be running the simulated library: a leftover of the kit, not the maker's copy.
-bool IsKitCopy(HWND window, const std::wstring& folder);
+enum COPYOWNER {
+    COPY_THIS_KIT,   // this kit's QuibTPCenter.exe: it can only run the simulated library
+    COPY_OTHER_KIT,  // the QuibTPCenter.exe of a kit unpacked elsewhere (a launcher beside it)
+    COPY_INSTALLED,  // any other file: the maker's copy
+    COPY_UNKNOWN,    // its process cannot be inspected from here (*error says why)
+};
+
+// Whose copy owns the window; *image gets its file, when it can be told.
+COPYOWNER CopyOwner(HWND window, const std::wstring& folder, std::wstring* image, DWORD* error);
 
 // Starts the kit's program from the kit's folder, with the simulated library playing the
 // walk and writing its call log to logPath, inside a job that ends it with the launcher.
-// False with the system's error code in *error.
-bool StartProgram(const std::wstring& folder, const std::wstring& logPath, PROCESS_INFORMATION* started, DWORD* error);
+// False with the system's error code in *error, ERROR_CANCELLED when the trial was stopped
+// meanwhile. Without a job the program runs all the same, and *jobError says why.
+bool StartProgram(const std::wstring& folder, const std::wstring& logPath, PROCESS_INFORMATION* started, DWORD* error,
+                  DWORD* jobError);
 
-// Posts the exit command (WM_COMMAND, IDM_EXIT) to the process's window and waits up to
-// limitMs for the process to end. False when it has no window or is still running.
+// Posts the exit command (WM_COMMAND, IDM_EXIT) to the process's window, once it has one,
+// and waits for the process to end, all within limitMs. False when it made no window or is
+// still running.
 bool EndWithExitCommand(const PROCESS_INFORMATION& program, DWORD limitMs);
 
 // After a failure or a stop: ends the program by its exit command within limitMs, or failing
@@ -34,5 +43,5 @@ enum OTHERSTOP {
 };
 
 // Posts the exit command to a copy that already runs on this desktop and waits up to
-// limitMs for its window to go.
+// limitMs for its window to go, or until the trial is stopped.
 OTHERSTOP StopOtherCopy(HWND window, DWORD limitMs, DWORD* error);

@@ -8,7 +8,8 @@
 //
 // Everything runs from the kit's folder; the call log and the summary go to %TEMP%. Ctrl+C,
 // Ctrl+Break or closing the window stops the trial and ends the program with its exit
-// command; a launcher ended any other way takes the program with it (a job object).
+// command, or keeps it from starting; a launcher ended any other way takes the program with
+// it (a job object). The waits for a key end only on a key that answers, not on a modifier.
 // Exit codes: 0 the trial ran and the program ended with 0; 1 the program failed, ended early
 // or did not end; 2 a kit file is missing or walk.txt cannot be played; 3 a copy of the
 // program from elsewhere, or another trial, already runs; 4 the call log cannot be written;
@@ -51,6 +52,12 @@ const wchar_t SUMMARY_NAME[] = L"QuibTPCenter-trial-summary.txt";
 const wchar_t TRIAL_MUTEX[] = L"Local\\QuibTPCenter-trial";
 HANDLE TrialMutex = nullptr;  // never closed by hand: the system closes it however the launcher ends
 
+enum TRIALCLAIM {
+    TRIAL_OURS,           // no other trial runs (or the system keeps no record: go on)
+    TRIAL_RUNS,           // another launcher runs a trial
+    TRIAL_RUNS_ELEVATED,  // another launcher, run as administrator, runs a trial
+};
+
 struct TRIALOPTIONS {
     bool hold = false;
     bool stopInstalled = false;
@@ -87,11 +94,47 @@ std::wstring ErrorText(DWORD code)
     return text;
 }
 
-std::wstring TempFolder()
+std::wstring TempFolder(DWORD* error)
 {
     wchar_t path[MAX_PATH + 1] = {};
     const DWORD length = GetTempPathW(MAX_PATH + 1, path);
-    return length > 0 && length <= MAX_PATH ? std::wstring(path, length) : std::wstring();
+    if (length == 0 || length > MAX_PATH) {
+        *error = length == 0 ? GetLastError() : ERROR_FILENAME_EXCED_RANGE;
+        return std::wstring();
+    }
+    return std::wstring(path, length);
+}
+
+// A command that runs the launcher from any folder: cmd takes a quoted path as it is,
+// PowerShell (Windows 11's "Open in Terminal") needs & before it.
+std::wstring LauncherCommand(const std::wstring& folder, const wchar_t* option)
+{
+    const std::wstring command = L"\"" + folder + KIT_LAUNCHER + L"\" " + option;
+    return command + L" (in PowerShell: & " + command + L")";
+}
+
+// The mutex of a running trial. An elevated trial's mutex refuses this launcher's access.
+TRIALCLAIM ClaimTrial()
+{
+    TrialMutex = CreateMutexW(nullptr, FALSE, TRIAL_MUTEX);
+    const DWORD error = GetLastError();
+    if (TrialMutex == nullptr) {
+        return error == ERROR_ACCESS_DENIED ? TRIAL_RUNS_ELEVATED : TRIAL_OURS;
+    }
+    return error == ERROR_ALREADY_EXISTS ? TRIAL_RUNS : TRIAL_OURS;
+}
+
+int TrialAlreadyRuns(TRIALCLAIM claim, const wchar_t* andSo)
+{
+    return Fail(EXIT_RUNNING, std::wstring(L"another TryQuibTPCenter.exe") +
+                                  (claim == TRIAL_RUNS_ELEVATED ? L", run as administrator," : L"") +
+                                  L" is running a trial" + andSo +
+                                  L"; let it end, or close its window, then run this again");
+}
+
+int StoppedBeforeStart()
+{
+    return Fail(EXIT_STOPPED, L"the trial was stopped before QuibTPCenter.exe started; nothing was started");
 }
 
 // A fresh, empty log each run, so a second trial reads only its own lines.
@@ -146,37 +189,57 @@ DWORD WriteSummaryFile(const std::wstring& path, const std::vector<std::wstring>
 
 int MissingFile(const std::wstring& folder, const wchar_t* missing)
 {
-    if (LooksInsideZip(folder)) {
-        return Fail(EXIT_KIT, std::wstring(L"this runs from inside the zip archive (") + folder +
-                                  L"), where the kit's other files are not; right-click the zip file, choose "
-                                  L"\"Extract All...\" and run TryQuibTPCenter.exe from the folder it makes");
+    if (LooksInsideArchive(folder)) {
+        return Fail(EXIT_KIT, std::wstring(L"this runs from inside the kit's archive (") + folder +
+                                  L"), where the kit's other files are not; unpack the whole archive into a folder "
+                                  L"of your own (in Explorer: right-click the zip file, \"Extract All...\") and run "
+                                  L"TryQuibTPCenter.exe from there");
     }
     return Fail(EXIT_KIT, std::wstring(L"the kit's ") + missing + L" is missing from " + folder +
                               L"; unpack the whole archive again (if it goes missing again, antivirus software "
                               L"has probably removed it: see EVALKIT.txt)");
 }
 
+std::wstring WhoseCopy(COPYOWNER owner, const std::wstring& image)
+{
+    switch (owner) {
+    case COPY_THIS_KIT:
+    case COPY_OTHER_KIT:
+        return L"The kit's QuibTPCenter.exe (" + image + L"), left running,";
+    case COPY_INSTALLED:
+        return L"The running QUIB Touch Pad Center (" + image + L")";
+    case COPY_UNKNOWN:
+        break;
+    }
+    return L"The running QUIB Touch Pad Center (whose copy could not be told)";
+}
+
 int StopInstalled(const std::wstring& folder)
 {
+    const TRIALCLAIM claim = ClaimTrial();
+    if (claim != TRIAL_OURS) {
+        return TrialAlreadyRuns(claim, L", and its QuibTPCenter.exe was left alone");
+    }
     const HWND window = FindProgramWindow();
     if (window == nullptr) {
         Say(L"No copy of QUIB Touch Pad Center runs on this desktop.");
         return EXIT_TRIED;
     }
-    const bool kitCopy = IsKitCopy(window, folder);
+    std::wstring image;
     DWORD error = 0;
+    const COPYOWNER owner = CopyOwner(window, folder, &image, &error);
     switch (StopOtherCopy(window, EXIT_LIMIT_MS, &error)) {
     case OTHER_ENDED:
-        Say(kitCopy ? L"The kit's own QuibTPCenter.exe, left running, has ended. Now run TryQuibTPCenter.exe again."
-                    : L"The running QUIB Touch Pad Center has ended; it starts again at your next logon. "
-                      L"Now run TryQuibTPCenter.exe again.");
+        Say(WhoseCopy(owner, image) + L" has ended" +
+            (owner == COPY_INSTALLED ? L"; it starts again at your next logon" : L"") +
+            L". Now run TryQuibTPCenter.exe again.");
         return EXIT_TRIED;
     case OTHER_REFUSED:
         return Fail(EXIT_PROGRAM, L"the running QUIB Touch Pad Center does not take the exit command from here (" +
                                       ErrorText(error) +
-                                      L"): it runs as administrator, so run "
-                                      L"\"TryQuibTPCenter.exe --stop-installed\" from a command prompt opened with "
-                                      L"\"Run as administrator\"");
+                                      L"): it runs as administrator, so in a command prompt opened with \"Run as "
+                                      L"administrator\" run " +
+                                      LauncherCommand(folder, L"--stop-installed"));
     case OTHER_STAYED:
         break;
     }
@@ -184,29 +247,48 @@ int StopInstalled(const std::wstring& folder)
                               L"end QuibTPCenter.exe in Task Manager (Details tab)");
 }
 
-// A copy that runs before the trial: the kit's own (started alone, or left by a trial that
-// could not end it) is ended and the trial goes on; any other is the maker's, left alone.
+// A copy that runs before the trial: a kit's own (started alone, or left by a trial that
+// could not end it) is ended and the trial goes on; the maker's is left alone, and so is one
+// that cannot be inspected.
 int EndLeftoverCopy(HWND window, const std::wstring& folder)
 {
-    if (!IsKitCopy(window, folder)) {
-        return Fail(EXIT_RUNNING, L"QUIB Touch Pad Center already runs on this desktop; for the trial, end it with "
-                                  L"\"TryQuibTPCenter.exe --stop-installed\" (it starts again at your next logon)");
-    }
+    std::wstring image;
     DWORD error = 0;
-    if (StopOtherCopy(window, EXIT_LIMIT_MS, &error) != OTHER_ENDED) {
-        return Fail(EXIT_RUNNING, L"the kit's own QuibTPCenter.exe already runs and did not end on its exit "
-                                  L"command; end it in Task Manager (Details tab), then run the trial again");
+    const COPYOWNER owner = CopyOwner(window, folder, &image, &error);
+    if (owner == COPY_INSTALLED) {
+        return Fail(EXIT_RUNNING, L"QUIB Touch Pad Center (" + image +
+                                      L") already runs on this desktop; for the trial, end it with " +
+                                      LauncherCommand(folder, L"--stop-installed") +
+                                      L"; it starts again at your next logon");
     }
-    Say(L"The kit's QuibTPCenter.exe was already running (started on its own); it has been ended for the trial.");
+    if (owner == COPY_UNKNOWN) {
+        return Fail(EXIT_RUNNING, L"QUIB Touch Pad Center already runs on this desktop, and whose copy it is cannot be "
+                                  L"told (" +
+                                      ErrorText(error) +
+                                      L"), most likely because it runs as administrator; end it in a command prompt "
+                                      L"opened with \"Run as administrator\" with " +
+                                      LauncherCommand(folder, L"--stop-installed") +
+                                      L", or in Task Manager (Details tab), then run the trial again");
+    }
+    if (StopOtherCopy(window, EXIT_LIMIT_MS, &error) != OTHER_ENDED) {
+        return TrialStopped() ? StoppedBeforeStart()
+                              : Fail(EXIT_RUNNING, L"the kit's QuibTPCenter.exe (" + image +
+                                                       L") already runs and did not end on its exit command; end it "
+                                                       L"in Task Manager (Details tab), then run the trial again");
+    }
+    Say(L"The kit's QuibTPCenter.exe (" + image +
+        L") was already running (started on its own); it has been ended for the trial.");
     return EXIT_TRIED;
 }
 
 // After the walk with --hold: the program stays on a quiet pad until a key is pressed.
 bool HoldUntilKey(HANDLE process)
 {
+    ForgetTypedKeys();
     Say(L"");
     Say(L"The walk is over; the program keeps running on a quiet pad. Try padctl.exe from another");
-    Say(L"command prompt in this folder (see EVALKIT.txt). Press a key here to end the program.");
+    Say(L"command prompt or PowerShell in this folder, for example: .\\padctl.exe \"status 0 3 200\"");
+    Say(L"(see EVALKIT.txt). Press Enter here to end the program; Ctrl+C ends it without a summary.");
     return WaitForKeyOr(process);
 }
 
@@ -267,22 +349,39 @@ int Abandon(const PROCESS_INFORMATION& program, const std::wstring& logPath, WAL
 
 int RunTrial(const TRIALOPTIONS& options, const std::wstring& folder)
 {
-    const std::wstring temp = TempFolder();
-    const std::wstring logPath = temp + LOG_NAME;
     DWORD error = 0;
-    if (temp.empty() || !CreateEmptyFile(logPath, &error)) {
+    const std::wstring temp = TempFolder(&error);
+    if (temp.empty()) {
+        return Fail(EXIT_LOG, L"cannot tell the temporary folder for the call log" +
+                                  (error != 0 ? L" (" + ErrorText(error) + L")" : std::wstring()) +
+                                  L"; check the TEMP variable");
+    }
+    const std::wstring logPath = temp + LOG_NAME;
+    if (!CreateEmptyFile(logPath, &error)) {
         return Fail(EXIT_LOG,
                     L"cannot write the call log " + logPath + L" (" + ErrorText(error) + L"); check the TEMP variable");
     }
+    // Set before anything is written while the program runs: see SetWalkInputMode.
+    const unsigned long inputMode = SetWalkInputMode();
     PROCESS_INFORMATION program = {};
-    if (!StartProgram(folder, logPath, &program, &error)) {
-        return Fail(EXIT_PROGRAM, L"cannot start " + folder + KIT_PROGRAM + L" (" + ErrorText(error) + L")");
+    DWORD jobError = 0;
+    if (!StartProgram(folder, logPath, &program, &error, &jobError)) {
+        RestoreInputMode(inputMode);
+        return error == ERROR_CANCELLED
+                   ? StoppedBeforeStart()
+                   : Fail(EXIT_PROGRAM, L"cannot start " + folder + KIT_PROGRAM + L" (" + ErrorText(error) + L")");
     }
-    Say(L"QuibTPCenter.exe runs with the simulated touchpad library. Watch its icon in the notification");
-    Say(L"area (on Windows 11 it may first sit in the overflow: see EVALKIT.txt). The walk takes about a minute;");
-    Say(L"Ctrl+C or closing this window stops it.");
+    if (jobError != 0) {
+        Warn(L"QuibTPCenter.exe runs outside a job object (" + ErrorText(jobError) +
+             L"), so if this launcher is ended by force, end QuibTPCenter.exe in Task Manager; the trial goes on");
+    }
+    Say(L"QuibTPCenter.exe runs with the simulated touchpad library. Watch its icon in the notification area");
+    Say(L"(on Windows 10 and 11 a new icon may first sit in the overflow: see EVALKIT.txt). The walk takes");
+    Say(L"about a minute; Ctrl+C or closing this window stops it.");
     std::wstring problem;
     WALKEND end = FollowWalk(program.hProcess, logPath, WALK_LIMIT_MS, &problem);
+    // The summary and the padctl example can be selected and copied again.
+    RestoreInputMode(inputMode);
     if (end == WALK_DONE && options.hold && !HoldUntilKey(program.hProcess)) {
         end = TrialStopped() ? WALK_STOPPED : WALK_PROGRAM_ENDED;
     }
@@ -314,10 +413,9 @@ int Trial(const TRIALOPTIONS& options)
     if (options.hold && !HasConsoleKeys()) {
         return Fail(EXIT_USAGE, L"--hold waits for a key, so it needs a console window");
     }
-    TrialMutex = CreateMutexW(nullptr, FALSE, TRIAL_MUTEX);
-    if (TrialMutex != nullptr && GetLastError() == ERROR_ALREADY_EXISTS) {
-        return Fail(EXIT_RUNNING, L"another TryQuibTPCenter.exe is running a trial; let it end, or close its window, "
-                                  L"then run this again");
+    const TRIALCLAIM claim = ClaimTrial();
+    if (claim != TRIAL_OURS) {
+        return TrialAlreadyRuns(claim, L"");
     }
     const HWND window = FindProgramWindow();
     if (window != nullptr) {

@@ -18,10 +18,11 @@
 //   run EXE [ARGS...]            starts EXE on the desktop, waits, exits with its exit code
 //   console EXE [ARGS...]        as run, with a console window of its own, as Explorer starts a
 //                                console program on a double-click
-//   screen PID | key PID | ctrlc PID | close PID
+//   screen PID | key PID [VK] | ctrlc PID | close PID
 //                                on the console of PID (started by console): prints its
-//                                screen's rows, types one key (Enter), has Ctrl+C sent to it,
-//                                or closes its window (WM_CLOSE)
+//                                screen's rows, types one key (Enter, or the virtual key VK
+//                                alone) and waits up to 10 s until it has been read, has
+//                                Ctrl+C sent to it, or closes its window (WM_CLOSE)
 //   kill PID                     ends PID at once (TerminateProcess), as Task Manager does
 //   upgrade MS FILE TARGET       as an installer upgrades the program: "exit MS", then renames
 //                                TARGET to TARGET.old, moves FILE to TARGET and starts it at
@@ -33,7 +34,9 @@
 //   window MS                    waits up to MS ms for the program's window; prints its process,
 //                                how many processes run that process's image file, the file's
 //                                version record and its path: "window pid=N copies=C
-//                                version=a.b.c.d image=PATH"
+//                                version=a.b.c.d image=PATH"; "window none" when none came
+//   processes NAME               lists the processes whose image file is named NAME, on any
+//                                desktop: "processes name=NAME count=N", then "pid=N" each
 //   exit MS                      posts the exit command (WM_COMMAND IDM_EXIT) and waits up to MS
 //                                ms for the window to go; prints "gone pid=N running=R", R being
 //                                1 while the process outlives its window
@@ -46,7 +49,8 @@
 // virtual desktop of "explorer /desktop=NAME,WxH") before anything else, since window searches
 // and setting broadcasts only see the caller's desktop.
 //
-// Exit codes: 0 done; 2 the window was not found or the call failed; 3 bad usage;
+// Exit codes: 0 done (for processes: the whole list was read); 2 the window was not found or
+// the call failed; 3 bad usage;
 // for run, the started program's exit code.
 #include <windows.h>
 #include <tlhelp32.h>
@@ -79,7 +83,7 @@ int Usage()
     fwprintf(stderr, L"usage: quibpost [--desktop NAME] post|send MSG [WPARAM [LPARAM]]\n"
                      L"       quibpost [--desktop NAME] linkheld MS COMMAND... | swapbuttons | window MS | exit MS\n"
                      L"       quibpost [--desktop NAME] run|console EXE [ARGS...] | upgrade MS FILE TARGET\n"
-                     L"       quibpost screen|key|ctrlc|close|kill PID\n"
+                     L"       quibpost screen|ctrlc|close|kill PID | key PID [VK] | processes NAME\n"
                      L"       quibpost hold NAME | release NAME\n"
                      L"       quibpost [--desktop NAME] repaint-tray | configurator | minimize-configurator |"
                      L" close-configurator\n");
@@ -440,10 +444,41 @@ int WaitForWindow(DWORD limitMs)
             return EXIT_DONE;
         }
         if (GetTickCount64() >= deadline) {
+            // Said on standard output, so a caller can tell "none" from a failure to look.
+            wprintf(L"window none\n");
             return EXIT_FAILED;
         }
         Sleep(20);
     }
+}
+
+int ListProcesses(const wchar_t* name)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) {
+        fwprintf(stderr, L"quibpost: no process list (error %lu)\n", GetLastError());
+        return EXIT_FAILED;
+    }
+    std::vector<DWORD> found;
+    PROCESSENTRY32W entry = {sizeof entry};
+    BOOL more = Process32FirstW(snapshot, &entry);
+    for (; more; more = Process32NextW(snapshot, &entry)) {
+        if (_wcsicmp(entry.szExeFile, name) == 0) {
+            found.push_back(entry.th32ProcessID);
+        }
+    }
+    // The list ends with ERROR_NO_MORE_FILES; anything else cut it short.
+    const bool whole = GetLastError() == ERROR_NO_MORE_FILES;
+    CloseHandle(snapshot);
+    if (!whole) {
+        fwprintf(stderr, L"quibpost: the process list was cut short\n");
+        return EXIT_FAILED;
+    }
+    wprintf(L"processes name=%ls count=%u\n", name, static_cast<unsigned>(found.size()));
+    for (DWORD processId : found) {
+        wprintf(L"pid=%lu\n", processId);
+    }
+    return EXIT_DONE;
 }
 
 int ShowConfigurators()
@@ -555,7 +590,19 @@ int ShowScreen()
     return EXIT_DONE;
 }
 
-int TypeKey()
+// Waits until the console's reader has taken every record: a key that nobody read is no answer.
+bool InputRead(HANDLE input)
+{
+    const ULONGLONG deadline = GetTickCount64() + 10000;
+    DWORD pending = 1;
+    while (GetNumberOfConsoleInputEvents(input, &pending) && pending > 0 && GetTickCount64() < deadline) {
+        Sleep(20);
+    }
+    return pending == 0;
+}
+
+// Enter, or a key that types nothing, such as a modifier alone (as Alt+Tab leaves it).
+int TypeKey(WORD virtualKey)
 {
     const HANDLE input = OpenConsole(L"CONIN$");
     INPUT_RECORD keys[2] = {};
@@ -563,18 +610,22 @@ int TypeKey()
         keys[i].EventType = KEY_EVENT;
         keys[i].Event.KeyEvent.bKeyDown = i == 0;
         keys[i].Event.KeyEvent.wRepeatCount = 1;
-        keys[i].Event.KeyEvent.wVirtualKeyCode = VK_RETURN;
-        keys[i].Event.KeyEvent.uChar.UnicodeChar = L'\r';
+        keys[i].Event.KeyEvent.wVirtualKeyCode = virtualKey;
+        keys[i].Event.KeyEvent.uChar.UnicodeChar = virtualKey == VK_RETURN ? L'\r' : L'\0';
     }
     DWORD written = 0;
-    const bool typed = input != INVALID_HANDLE_VALUE && WriteConsoleInputW(input, keys, 2, &written) && written == 2;
+    const bool typed = input != INVALID_HANDLE_VALUE && WriteConsoleInputW(input, keys, 2, &written) &&
+                       written == 2 && InputRead(input);
     if (input != INVALID_HANDLE_VALUE) {
         CloseHandle(input);
+    }
+    if (!typed) {
+        fwprintf(stderr, L"quibpost: the key was not typed, or not read\n");
     }
     return typed ? EXIT_DONE : EXIT_FAILED;
 }
 
-int OnConsole(const std::wstring& command, DWORD processId)
+int OnConsole(const std::wstring& command, DWORD processId, WORD virtualKey)
 {
     if (command == L"ctrlc") {
         // The process that started it sends it (ForwardCtrlC). Ctrl+Break reaches nothing under Wine.
@@ -604,7 +655,7 @@ int OnConsole(const std::wstring& command, DWORD processId)
         FreeConsole();
         return window != nullptr && PostMessageW(window, WM_CLOSE, 0, 0) ? EXIT_DONE : EXIT_FAILED;
     }
-    return command == L"key" ? TypeKey() : Usage();
+    return command == L"key" ? TypeKey(virtualKey) : Usage();
 }
 
 unsigned long ParseMs(const wchar_t* text, bool* ok)
@@ -661,11 +712,16 @@ int wmain(int argc, wchar_t** argv)
     }
     if ((command == L"screen" || command == L"key" || command == L"ctrlc" || command == L"close" ||
          command == L"kill") &&
-        count == 1) {
+        (count == 1 || (command == L"key" && count == 2))) {
         unsigned long long processId = 0;
-        return ParseNumber(words[0], &processId) && processId <= ULONG_MAX
-                   ? OnConsole(command, static_cast<DWORD>(processId))
+        unsigned long long virtualKey = VK_RETURN;
+        return ParseNumber(words[0], &processId) && processId <= ULONG_MAX &&
+                       (count == 1 || (ParseNumber(words[1], &virtualKey) && virtualKey > 0 && virtualKey < 0xFF))
+                   ? OnConsole(command, static_cast<DWORD>(processId), static_cast<WORD>(virtualKey))
                    : Usage();
+    }
+    if (command == L"processes" && count == 1) {
+        return ListProcesses(words[0]);
     }
     if (command == L"hold" && count == 1) {
         return Hold(words[0]);

@@ -4,11 +4,12 @@ picture, a stray call or a refused add must not slip through it."""
 import os
 import sys
 import tempfile
+import types
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from quibe2e import calllog, icons, screen  # noqa: E402
+from quibe2e import calllog, evalkit_group, icons, screen  # noqa: E402
 from quibe2e.link_group import one_call_each_per_tick  # noqa: E402
 from quibe2e.wine import Desktop  # noqa: E402
 
@@ -153,6 +154,31 @@ class TrayTraceTest(unittest.TestCase):
 
     def test_no_trace_no_calls(self):
         self.assertEqual(self.calls_of([]), [])
+
+
+class NothingRunsTest(unittest.TestCase):
+    """"Nothing runs" only on a window search and a process list that both say so: a look that
+    fails, times out or is not understood is never "nothing"."""
+
+    NONE = (2, "window none\r\n")
+    LISTED = (0, "processes name=QuibTPCenter.exe count=0\r\n")
+
+    @staticmethod
+    def left(window, processes):
+        answers = {"window": window, "processes": processes}
+        desktop = types.SimpleNamespace(quibpost=lambda verb, *args: answers[verb])
+        return evalkit_group.left_running(types.SimpleNamespace(desktop=desktop))
+
+    def test_nothing_when_both_say_none(self):
+        self.assertEqual(self.left(self.NONE, self.LISTED), "")
+
+    def test_anything_else_is_not_nothing(self):
+        for window, processes in [((2, "quibpost: cannot join desktop quibe2e (error 2)\n"), self.LISTED),
+                                  ((None, ""), self.LISTED), ((0, "window pid=32 copies=1 image=C:\\x\n"), self.LISTED),
+                                  (self.NONE, (2, "quibpost: no process list (error 5)\n")), (self.NONE, (0, "")),
+                                  (self.NONE, (0, "processes name=QuibTPCenter.exe count=1\npid=40\n"))]:
+            with self.subTest(window=window, processes=processes):
+                self.assertNotEqual(self.left(window, processes), "")
 
 
 if __name__ == "__main__":

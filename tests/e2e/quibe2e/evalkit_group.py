@@ -1,13 +1,16 @@
 """The evaluation kit as someone on Windows meets it: the kit archive unpacked into a new
 folder whose name has a blank and an accented letter, on a prefix where nothing of ours ever
 ran. TryQuibTPCenter.exe, run from there, walks the program through its pictures, ends it and
-prints a summary from the call log; run while another copy of the program runs, it refuses
-and leaves that copy alone until asked to stop it; an unwritable call log, a program closed
-mid-walk, a broken walk.txt and a launcher alone in a zip's folder each end it with one line;
-Ctrl+C in its console ends the program by its exit command, and a launcher killed mid-walk
-or closed takes the program with it. Then it runs again in a console of its own, as a double-click
-starts it, with --hold: it ends the kit's own copy left running, keeps the program for
-padctl, says it cannot write the summary, and shows the summary all the same."""
+prints a summary from the call log, while a second launcher and --stop-installed leave that
+trial alone; run while another copy of the program runs, it refuses and leaves that copy alone
+until asked to stop it; an unwritable call log, --hold without a console, a program closed
+mid-walk, a broken walk.txt and a launcher alone in an archive tool's folder each end it with
+one line; Ctrl+C in its console ends the program by its exit command, also at --hold, and a
+launcher killed mid-walk or closed takes the program with it. Then it runs again in a console
+of its own, as a double-click starts it, with --hold: it ends the kit's own copy left running,
+keeps the program for padctl through modifier keys alone, says it cannot write the summary,
+and shows the summary all the same. "Nothing runs" is the program's window and the process
+list both looked at; a look that fails is never "nothing"."""
 
 import glob
 import os
@@ -24,7 +27,12 @@ from quibe2e.wine import WM_CLOSE, Desktop, Program
 KIT_FOLDER = "Touchpad Prüfung"  # under C:\, as a user's own folder may be named
 LAUNCHER = "TryQuibTPCenter.exe"
 KIT_FILES = {"QuibTPCenter.exe", "QuibTPApi.dll", "padctl.exe", LAUNCHER, "walk.txt", "EVALKIT.txt", "SHA256SUMS"}
-EXIT_PROGRAM, EXIT_KIT, EXIT_RUNNING, EXIT_LOG, EXIT_STOPPED, EXIT_SUMMARY = 1, 2, 3, 4, 6, 7
+EXIT_PROGRAM, EXIT_KIT, EXIT_RUNNING, EXIT_LOG, EXIT_USAGE, EXIT_STOPPED, EXIT_SUMMARY = 1, 2, 3, 4, 5, 6, 7
+VK_SHIFT, VK_CONTROL, VK_MENU, VK_LWIN = 0x10, 0x11, 0x12, 0x5B
+# A walk that ends at once, for the checks at --hold that need no pictures.
+SHORT_WALK = b"status 0 0 0\r\nmark walk end\r\n"
+# Folders that Explorer, 7-Zip and WinRAR run a file from when it is opened inside an archive.
+ARCHIVE_FOLDERS = ("Temp1_kit.zip", "7zO5C2A1F3B", "Rar$EXa1234.5678")
 # States of the walk looked for on the screen while it plays, in the walk's order.
 SEEN_STATES = ("idle", finger_slot(3, 2), "disabled", "application icon")
 WALK_STATUS_REPORTS = 22
@@ -52,14 +60,15 @@ def unpack(ctx, kit):
     return "C:\\%s\\%s" % (KIT_FOLDER, LAUNCHER)
 
 
-def launch(ctx, launcher, name, *options, verb="run"):
+def launch(ctx, launcher, name, *options, verb="run", trace=False):
     """Starts the launcher on the desktop through quibpost, so that its exit code comes back;
     quibpost's output goes to a file of the group, and so does the launcher's unless the verb
-    is "console", which gives it a console window of its own, as a double-click does."""
+    is "console", which gives it a console window of its own, as a double-click does. With
+    trace, Wine's trace of the processes started goes there too."""
     output = os.path.join(ctx.work_dir, name + ".txt")
     ctx.checker.keep(output)
     # Wine reads the command line in the locale's encoding: the folder's name is UTF-8.
-    env = dict(ctx.session.env, LC_ALL="C.UTF-8")
+    env = dict(ctx.session.env, LC_ALL="C.UTF-8", WINEDEBUG="+process" if trace else ctx.session.env["WINEDEBUG"])
     process = ctx.session.start([ctx.session.exe("quibpost.exe"), "--desktop", Desktop.NAME, verb, launcher]
                                 + list(options), output, env)
     return process, output
@@ -90,14 +99,50 @@ def wait_screen(ctx, pid, pattern, timeout, settle=0):
         time.sleep(0.2)
 
 
-def nothing_runs(ctx, within=0):
-    """True when no copy of the program runs, or none after up to `within` seconds."""
+def look(ctx):
+    """(windows, processes) of the program on the desktop, or a text saying why it could not
+    be looked at: an answer that is not understood is a failure, never "nothing"."""
+    code, out = ctx.desktop.quibpost("window", "0")
+    out = out.replace("\r", "")
+    if code == 0 and re.search(r"^window pid=\d+", out, re.M):
+        windows = 1
+    elif code == 2 and re.search(r"^window none$", out, re.M):
+        windows = 0
+    else:
+        return "no answer on the window (%s): %s" % (code, out.strip())
+    code, out = ctx.desktop.quibpost("processes", "QuibTPCenter.exe")
+    out = out.replace("\r", "")
+    match = re.search(r"^processes name=QuibTPCenter.exe count=(\d+)$", out, re.M)
+    if code != 0 or match is None:
+        return "no process list (%s): %s" % (code, out.strip())
+    return windows, int(match.group(1))
+
+
+def left_running(ctx, within=0):
+    """What of the program still runs after up to `within` seconds: "" for nothing."""
     deadline = time.monotonic() + within
-    while ctx.desktop.quibpost("window", "0")[0] == 0:
+    while True:
+        seen = look(ctx)
+        if isinstance(seen, str):
+            return seen
+        if seen == (0, 0):
+            return ""
         if time.monotonic() >= deadline:
-            return False
+            return "%d window(s) and %d process(es) of QuibTPCenter.exe" % seen
         time.sleep(0.2)
-    return True
+
+
+def programs_started(text):
+    """How often Wine's process trace shows QuibTPCenter.exe started; None when the trace is
+    not there (it shows quibpost starting the launcher)."""
+    if not re.search(r'CreateProcessInternalW app L"[^"]*\\\\TryQuibTPCenter\.exe"', text):
+        return None
+    return len(re.findall(r'CreateProcessInternalW app L"[^"]*\\\\QuibTPCenter\.exe"', text))
+
+
+def key(ctx, pid, virtual_key=None):
+    """Types a key into the launcher's console; True once the launcher has read it."""
+    return ctx.desktop.quibpost("key", pid, *([hex(virtual_key)] if virtual_key else []))[0] == 0
 
 
 def finish(process, output, timeout=240):
@@ -129,7 +174,7 @@ def check_summary(ctx, text, shell, reports=WALK_STATUS_REPORTS):
               poll.group(0) if poll else "no poll line")
     ctx.check("reports handled: %d (%d status" % (reports, reports) in text,
               "the summary counts the %d status reports" % reports)
-    ctx.check("exit code: 0" in text, "the summary shows the program's exit code 0")
+    ctx.check(re.search(r"^\s*exit code: 0\r?$", text, re.M), "the summary shows the program's exit code 0")
     entries = calllog.read(log_of(ctx, text) or "")
     delivered = len(calllog.events(entries, "deliver"))
     ctx.check(delivered == reports and calllog.events(entries, "unload"),
@@ -153,13 +198,37 @@ def check_walk(ctx, launcher, name):
         # A launcher that has already ended shows nothing more: no need to wait for it.
         ok, shown = ctx.tray.wait_for(slot, timeout=60) if process.poll() is None else (False, ["the launcher ended"])
         ctx.check(ok, "the walk shows %s on the screen" % slot, "shows %s" % (shown or "no known picture"))
+        if slot == "idle":
+            check_trial_left_alone(ctx, launcher)
     code, text = finish(process, output)
     ctx.check(code == 0, "the launcher ends with 0 after the walk", "exit code %s:\n%s" % (code, text[-1500:]))
     return check_summary(ctx, text, ctx.desktop.tray_calls()[shell_before:]), log_of(ctx, text)
 
 
+def check_trial_left_alone(ctx, launcher):
+    """While a trial runs, a second launcher and --stop-installed each say so and touch nothing."""
+    code, text = finish(*launch(ctx, launcher, "second-trial"), timeout=30)
+    ctx.check(code == EXIT_RUNNING and "is running a trial" in text, "a second launcher while a trial runs "
+              "says so in one line", "exit code %s: %s" % (code, text.strip()))
+    code, text = finish(*launch(ctx, launcher, "stop-during-trial", "--stop-installed"), timeout=30)
+    seen = look(ctx)
+    ctx.check(code == EXIT_RUNNING and "was left alone" in text and seen == (1, 1),
+              "--stop-installed while a trial runs leaves its program alone and says so",
+              "exit code %s: %s; the program: %s" % (code, text.strip(), seen))
+
+
+def install_copy(ctx):
+    """The program and the simulated library in a folder of their own, without a launcher
+    beside them, as the maker's software installs the program."""
+    folder = os.path.join(ctx.session.prefix, "drive_c", "Program Files", "QUIB Touch Pad")
+    os.makedirs(folder, exist_ok=True)
+    for name in ("QuibTPCenter.exe", "QuibTPApi.dll"):
+        shutil.copy(ctx.session.exe(name), folder)
+    return os.path.join(folder, "QuibTPCenter.exe")
+
+
 def check_refusal(ctx, launcher):
-    installed = Program(ctx.session, ctx.desktop, ctx.work_dir, name="installed")
+    installed = Program(ctx.session, ctx.desktop, ctx.work_dir, name="installed", exe=install_copy(ctx))
     ctx.track(installed)
     installed.start()
     code, text = finish(*launch(ctx, launcher, "refusal"))
@@ -180,33 +249,49 @@ def check_bad_ends(ctx, launcher, log_path):
     exit and nothing left running."""
     os.remove(log_path)
     os.mkdir(log_path)  # a folder where the log goes: the launcher cannot create the file
-    code, text = finish(*launch(ctx, launcher, "log-unwritable"))
+    code, text = finish(*launch(ctx, launcher, "log-unwritable", trace=True))
     os.rmdir(log_path)
-    ctx.check(code == EXIT_LOG and "cannot write the call log" in text and nothing_runs(ctx),
-              "an unwritable call log is refused in one line, before the program starts",
-              "exit code %s: %s" % (code, text.strip()))
+    started, left = programs_started(text), left_running(ctx)
+    ctx.check(code == EXIT_LOG and "cannot write the call log" in text and started == 0 and not left,
+              "an unwritable call log is refused in one line, and the program is never started",
+              "exit code %s, program started %s, left %r: %s" % (code, started, left, text.strip()[-600:]))
+    with open(log_path, "w") as log:
+        log.write("the last trial's log\n")
+    code, text = finish(*launch(ctx, launcher, "hold-no-console", "--hold", trace=True))
+    started, left = programs_started(text), left_running(ctx)
+    with open(log_path) as log:
+        untouched = log.read() == "the last trial's log\n"
+    ctx.check(code == EXIT_USAGE and "needs a console window" in text and started == 0 and untouched and not left,
+              "--hold without a console is refused in one line, with nothing started or written",
+              "exit code %s, program started %s, log untouched %s, left %r: %s"
+              % (code, started, untouched, left, text.strip()[-600:]))
     process, output = launch(ctx, launcher, "ended-early")
     ctx.tray.wait_for("idle", timeout=30)
     ctx.desktop.quibpost("post", hex(WM_CLOSE))
     code, text = finish(process, output)
-    ctx.check(code == EXIT_PROGRAM and "ended early" in text and nothing_runs(ctx),
+    left = left_running(ctx)
+    ctx.check(code == EXIT_PROGRAM and "ended early" in text and not left,
               "a program closed during the walk ends the trial with one line",
-              "exit code %s: %s" % (code, text.strip()[-400:]))
+              "exit code %s, left %r: %s" % (code, left, text.strip()[-400:]))
     walk = os.path.join(os.path.dirname(kit_path(ctx, launcher)), "walk.txt")
     shutil.copy(walk, walk + ".good")
     with open(walk, "ab") as f:
         f.write(b"stauts 0 1 1\r\n")
     code, text = finish(*launch(ctx, launcher, "walk-broken"), timeout=30)
     os.replace(walk + ".good", walk)
-    ctx.check(code == EXIT_KIT and "cannot play walk.txt (line " in text and "stauts" in text and nothing_runs(ctx),
+    left = left_running(ctx)
+    ctx.check(code == EXIT_KIT and "cannot play walk.txt (line " in text and "stauts" in text and not left,
               "a walk the library cannot play ends the trial at once, with the library's reason",
-              "exit code %s: %s" % (code, text.strip()[-400:]))
-    zipped = os.path.join(ctx.session.prefix, "drive_c", "Temp1_kit.zip")
-    os.makedirs(zipped, exist_ok=True)
-    shutil.copy(kit_path(ctx, launcher), zipped)
-    code, text = finish(*launch(ctx, launcher.replace(KIT_FOLDER, "Temp1_kit.zip"), "inside-zip"), timeout=30)
-    ctx.check(code == EXIT_KIT and "Extract All" in text, "a launcher opened inside the zip says to extract all",
-              "exit code %s: %s" % (code, text.strip()))
+              "exit code %s, left %r: %s" % (code, left, text.strip()[-400:]))
+    for folder in ARCHIVE_FOLDERS:
+        inside = os.path.join(ctx.session.prefix, "drive_c", folder)
+        os.makedirs(inside, exist_ok=True)
+        shutil.copy(kit_path(ctx, launcher), inside)
+        code, text = finish(*launch(ctx, launcher.replace(KIT_FOLDER, folder), "inside-" + folder[:3]), timeout=30)
+        left = left_running(ctx)
+        ctx.check(code == EXIT_KIT and "Extract All" in text and not left, "a launcher opened inside an archive (%s) "
+                  "says to unpack it all, and nothing is left running" % folder,
+                  "exit code %s, left %r: %s" % (code, left, text.strip()))
 
 
 def kit_path(ctx, launcher):
@@ -222,22 +307,51 @@ def check_stops(ctx, launcher, log_path):
     pid = pid_of(output)
     ctx.tray.wait_for("idle", timeout=30)
     ctx.desktop.quibpost("ctrlc", pid)
-    text = wait_screen(ctx, pid, r"Press a key to close", 10, settle=5)
-    ctx.desktop.quibpost("key", pid)
+    text = wait_screen(ctx, pid, r"Press Enter to close", 10, settle=5)
+    key(ctx, pid)
     code, _ = finish(process, output, timeout=15)
     entries = calllog.read(log_path)
+    left = left_running(ctx)
     ctx.check(code == EXIT_STOPPED and "trial was stopped; QuibTPCenter.exe ended on its exit command" in text
               and "delete" in ctx.desktop.tray_calls()[shell_before:] and entries and entries[-1].name == "unload"
-              and nothing_runs(ctx), "Ctrl+C mid-walk ends the program by its exit command: its icon goes, the "
-              "log ends with the library's unload, and the launcher says so", "exit code %s:\n%s" % (code, text))
+              and not left, "Ctrl+C mid-walk ends the program by its exit command: its icon goes, the "
+              "log ends with the library's unload, and the launcher says so",
+              "exit code %s, left %r:\n%s" % (code, left, text))
+    check_ctrl_c_at_hold(ctx, launcher)
     for how in ("kill", "close"):
         process, output = launch(ctx, launcher, how, verb="console")
         pid = pid_of(output)
-        ctx.tray.wait_for("idle", timeout=30)
-        ctx.desktop.quibpost(how, pid)
-        finish(process, output, timeout=15)
-        ctx.check(nothing_runs(ctx, within=5), "a launcher %s mid-walk takes the program with it"
-                  % ("ended by TerminateProcess" if how == "kill" else "whose console window is closed"))
+        seen, shown = ctx.tray.wait_for("idle", timeout=30)
+        done, said = ctx.desktop.quibpost(how, pid) if pid else (None, "no pid")
+        code, _ = finish(process, output, timeout=15)
+        # Only a trial that ran and a launcher that ended as asked say anything about what is left.
+        left = left_running(ctx, within=5) if seen and done == 0 and code is not None else "not looked at"
+        ctx.check(seen and done == 0 and code is not None and not left, "a launcher %s mid-walk takes the program "
+                  "with it" % ("ended by TerminateProcess" if how == "kill" else "whose console window is closed"),
+                  "icon %s, quibpost %s %s %s, launcher's exit code %s, left %r"
+                  % (shown, how, done, said.strip(), code, left))
+
+
+def check_ctrl_c_at_hold(ctx, launcher):
+    """At --hold, Ctrl+C (which comes as its Ctrl key first) stops the trial as it does mid-walk."""
+    walk = os.path.join(os.path.dirname(kit_path(ctx, launcher)), "walk.txt")
+    shutil.copy(walk, walk + ".good")
+    with open(walk, "wb") as f:
+        f.write(SHORT_WALK)
+    process, output = launch(ctx, launcher, "hold-ctrl-c", "--hold", verb="console")
+    pid = pid_of(output)
+    held = wait_screen(ctx, pid, r"Press Enter here to end the program", 30)
+    os.replace(walk + ".good", walk)
+    typed = key(ctx, pid, VK_CONTROL)
+    ctx.desktop.quibpost("ctrlc", pid)
+    text = wait_screen(ctx, pid, r"Press Enter to close", 10, settle=5)
+    key(ctx, pid)
+    code, _ = finish(process, output, timeout=15)
+    left = left_running(ctx)
+    ctx.check("Press Enter here" in held and typed and code == EXIT_STOPPED and not left
+              and "trial was stopped; QuibTPCenter.exe ended on its exit command" in text,
+              "Ctrl+C at --hold stops the trial without a summary (exit 6)",
+              "Ctrl read %s, exit code %s, left %r:\n%s" % (typed, code, left, text))
 
 
 def check_console_trial(ctx, launcher, summary_path):
@@ -254,20 +368,31 @@ def check_console_trial(ctx, launcher, summary_path):
     shell_before = len(ctx.desktop.tray_calls())
     process, output = launch(ctx, launcher, "trial-2", "--hold", verb="console")
     pid = pid_of(output)
-    text = wait_screen(ctx, pid, r"Press a key here to end the program", 120)
+    text = wait_screen(ctx, pid, r"Press Enter here to end the program", 120)
     leftover_code, _ = finish(leftover, leftover_output, timeout=5)
     ctx.check(leftover_code == 0 and "was already running" in text,
               "the kit's own copy, started alone, is ended with its exit command and the trial goes on",
               "that copy's exit code %s:\n%s" % (leftover_code, text))
     ctx.check("now: tray mode 1 again" in text and "now: idle again" in text,
               "the console names the walk's states as they come", text)
+    # Alt+Tab to another window leaves Alt in the console; modifiers alone answer nothing.
+    read = [key(ctx, pid, vk) for vk in (VK_MENU, VK_CONTROL, VK_SHIFT, VK_LWIN)]
+    seen = look(ctx)
+    ctx.check(all(read) and seen == (1, 1) and "Summary" not in wait_screen(ctx, pid, "", 0),
+              "Alt, Ctrl, Shift and the Windows key alone at --hold leave the program running",
+              "keys read %s; the program: %s" % (read, seen))
     code, out = ctx.session.run([kit_path(ctx, launcher).replace(LAUNCHER, "padctl.exe"), "status 0 3 200"])
     ok, shown = ctx.tray.wait_for(finger_slot(3, 2), timeout=10)
     ctx.check(code == 0 and ok, "with --hold the program stays, and padctl shows three firm fingers",
               "padctl %s %s; shows %s" % (code, out.strip(), shown))
-    ctx.desktop.quibpost("key", pid)
-    text = wait_screen(ctx, pid, r"Press a key to close this window", 20, settle=5)
-    ctx.desktop.quibpost("key", pid)
+    key(ctx, pid)
+    text = wait_screen(ctx, pid, r"Press Enter to close this window", 20, settle=5)
+    shift = key(ctx, pid, VK_SHIFT)
+    still_open = process.poll() is None
+    enter = key(ctx, pid)
+    ctx.check(shift and still_open and enter, "Shift alone at the closing pause leaves the window open; Enter "
+              "closes it", "Shift read %s, launcher then %s, Enter read %s"
+              % (shift, "running" if still_open else "ended", enter))
     code, _ = finish(process, output, timeout=15)
     os.rmdir(summary_path)
     ctx.check(code == EXIT_SUMMARY and "cannot write the summary" in text and "\nSummary:" in text,
