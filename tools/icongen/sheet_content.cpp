@@ -63,22 +63,14 @@ int AppScale(int size)
     return size <= 32 ? 8 : (size <= 48 ? 4 : 256 / size);
 }
 
-SheetSection ApplicationSection(const std::vector<AppImage>& app)
+// An icon's images in stored order, numbered.
+SheetSection StoredImagesSection(const std::string& title, int columns,
+                                 const std::vector<AppImage>& images)
 {
-    SheetSection section{"Application icon 107, its ten images in stored order", 5, {}};
-    for (size_t i = 0; i < app.size(); ++i) {
-        section.cells.push_back({app[i].shown, AppScale(app[i].shown.width),
-                                 "#" + std::to_string(i + 1), app[i].note});
-    }
-    return section;
-}
-
-SheetSection KitSection(const std::vector<AppImage>& kit)
-{
-    SheetSection section{"Evaluation kit launcher, icon 1, its four images", 4, {}};
-    for (size_t i = 0; i < kit.size(); ++i) {
-        section.cells.push_back({kit[i].shown, AppScale(kit[i].shown.width),
-                                 "#" + std::to_string(i + 1), kit[i].note});
+    SheetSection section{title, columns, {}};
+    for (size_t i = 0; i < images.size(); ++i) {
+        section.cells.push_back({images[i].shown, AppScale(images[i].shown.width),
+                                 "#" + std::to_string(i + 1), images[i].note});
     }
     return section;
 }
@@ -95,5 +87,10 @@ std::vector<SheetSection> IconSheetSections(const std::vector<AppImage>& app,
     SheetSection taskbar = TaskbarSection(states, fingers);
     SheetSection pointer{"Cursor 152, hot spot (16, 9)", 1,
                          {{DrawCursorPicture(), ICON_SCALE, "152", "cursor"}}};
-    return {states, fingers, taskbar, ApplicationSection(app), KitSection(kit), pointer};
+    return {states,
+            fingers,
+            taskbar,
+            StoredImagesSection("Application icon 107, its ten images in stored order", 5, app),
+            StoredImagesSection("Evaluation kit launcher, icon 1, its four images", 4, kit),
+            pointer};
 }
