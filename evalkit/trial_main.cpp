@@ -411,7 +411,7 @@ int Trial(const TRIALOPTIONS& options)
         return StopInstalled(folder);
     }
     if (options.hold && !HasConsoleKeys()) {
-        return Fail(EXIT_USAGE, L"--hold waits for a key, so it needs a console window");
+        return Fail(EXIT_USAGE, L"--hold waits for Enter, so it needs a console window");
     }
     const TRIALCLAIM claim = ClaimTrial();
     if (claim != TRIAL_OURS) {

@@ -29,6 +29,8 @@ LAUNCHER = "TryQuibTPCenter.exe"
 KIT_FILES = {"QuibTPCenter.exe", "QuibTPApi.dll", "padctl.exe", LAUNCHER, "walk.txt", "EVALKIT.txt", "SHA256SUMS"}
 EXIT_PROGRAM, EXIT_KIT, EXIT_RUNNING, EXIT_LOG, EXIT_USAGE, EXIT_STOPPED, EXIT_SUMMARY = 1, 2, 3, 4, 5, 6, 7
 VK_SHIFT, VK_CONTROL, VK_MENU, VK_LWIN = 0x10, 0x11, 0x12, 0x5B
+# After a key that must not answer: the time a launcher that wrongly took it needs to act on it.
+KEY_SETTLE = 1.5
 # A walk that ends at once, for the checks at --hold that need no pictures.
 SHORT_WALK = b"status 0 0 0\r\nmark walk end\r\n"
 # Folders that Explorer, 7-Zip and WinRAR run a file from when it is opened inside an archive.
@@ -377,6 +379,7 @@ def check_console_trial(ctx, launcher, summary_path):
               "the console names the walk's states as they come", text)
     # Alt+Tab to another window leaves Alt in the console; modifiers alone answer nothing.
     read = [key(ctx, pid, vk) for vk in (VK_MENU, VK_CONTROL, VK_SHIFT, VK_LWIN)]
+    time.sleep(KEY_SETTLE)  # a launcher that took a key for an answer has ended the program by now
     seen = look(ctx)
     ctx.check(all(read) and seen == (1, 1) and "Summary" not in wait_screen(ctx, pid, "", 0),
               "Alt, Ctrl, Shift and the Windows key alone at --hold leave the program running",
@@ -388,6 +391,7 @@ def check_console_trial(ctx, launcher, summary_path):
     key(ctx, pid)
     text = wait_screen(ctx, pid, r"Press Enter to close this window", 20, settle=5)
     shift = key(ctx, pid, VK_SHIFT)
+    time.sleep(KEY_SETTLE)
     still_open = process.poll() is None
     enter = key(ctx, pid)
     ctx.check(shift and still_open and enter, "Shift alone at the closing pause leaves the window open; Enter "
