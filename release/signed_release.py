@@ -180,10 +180,13 @@ def pack(folder, build, out, ca=None):
         with open(os.path.join(staging, sums), "wb") as f:
             f.write(package.sha256sums(published))
         os.replace(staging, out)
-    except OSError as e:
+    except BaseException as e:
+        # Ctrl+C too: a half-written staging folder is never left behind.
         if staging:
             shutil.rmtree(staging, ignore_errors=True)
-        fail("cannot write %s: %s" % (out, e.strerror))
+        if isinstance(e, OSError):
+            fail("cannot write %s: %s" % (out, e.strerror))
+        raise
 
 
 if __name__ == "__main__":
