@@ -8,23 +8,37 @@ add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WIN
 # No libstdc++, libgcc or winpthread DLLs beside any of our programs.
 add_link_options(-static -static-libgcc -static-libstdc++)
 
-# Every Wine test shares one prefix, one display and one wineserver, set up by the
-# wine_session fixture below and torn down after the last test.
-set(QUIB_WINEPREFIX ${PROJECT_BINARY_DIR}/wineprefix)
-set(QUIB_WINE_SESSION ${PROJECT_BINARY_DIR}/wine-session)
+# Wine sessions (scripts/wine-session): the wine_template fixture boots one prefix a build and
+# keeps it pristine; every session's prefix is a copy of it. Tests that only need Wine share
+# one session, one at a time on its desktop (quib_wine_test); whatever starts the program or
+# needs a desktop of its own gets a session of its own and runs beside the others
+# (quib_wine_session_test). After the last test, wine_sessions_check fails if a session was
+# left behind or the template was written to.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+set(QUIB_WINE_SESSION_TOOL ${PROJECT_SOURCE_DIR}/scripts/wine-session)
+set(QUIB_WINEPREFIX ${PROJECT_BINARY_DIR}/wine-sessions/shared/prefix)
 configure_file(${PROJECT_SOURCE_DIR}/cmake/wine-run.in ${PROJECT_BINARY_DIR}/wine-run @ONLY
     FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_BINARY_DIR}/wine-run)
 
-add_test(NAME wine_session_start
-    COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine-session start ${QUIB_WINE_SESSION} ${QUIB_WINEPREFIX})
-add_test(NAME wine_session_stop
-    COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine-session stop ${QUIB_WINE_SESSION} ${QUIB_WINEPREFIX})
-set_tests_properties(wine_session_start PROPERTIES FIXTURES_SETUP wine)
-set_tests_properties(wine_session_stop PROPERTIES FIXTURES_CLEANUP wine)
+add_test(NAME wine_template COMMAND ${QUIB_WINE_SESSION_TOOL} template ${PROJECT_BINARY_DIR})
+add_test(NAME wine_session_start COMMAND ${QUIB_WINE_SESSION_TOOL} start ${PROJECT_BINARY_DIR})
+add_test(NAME wine_session_stop COMMAND ${QUIB_WINE_SESSION_TOOL} stop ${PROJECT_BINARY_DIR})
+add_test(NAME wine_sessions_check COMMAND ${QUIB_WINE_SESSION_TOOL} check ${PROJECT_BINARY_DIR})
+set_tests_properties(wine_template PROPERTIES FIXTURES_SETUP wine_template)
+set_tests_properties(wine_sessions_check PROPERTIES FIXTURES_CLEANUP wine_template)
+set_tests_properties(wine_session_start PROPERTIES FIXTURES_SETUP wine FIXTURES_REQUIRED wine_template)
+set_tests_properties(wine_session_stop PROPERTIES FIXTURES_CLEANUP wine FIXTURES_REQUIRED wine_template)
 
 function(quib_wine_test name)
-    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK wine_desktop)
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED "wine_template;wine" RESOURCE_LOCK wine_desktop)
+endfunction()
+
+# quib_wine_session_test(name [fixture...]): the test's Wine programs run in a session named
+# after the test (wine-run reads QUIB_WINE_SESSION); an e2e driver opens its own.
+function(quib_wine_session_test name)
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED "wine_template;${ARGN}"
+        ENVIRONMENT QUIB_WINE_SESSION=${name})
 endfunction()
 
 # The program's import library for QuibTPApi.dll, made from the same definition file as
@@ -44,7 +58,6 @@ set_target_properties(QuibTPApi PROPERTIES IMPORTED_LOCATION ${QUIB_TPAPI_IMPLIB
 add_dependencies(QuibTPApi quib_tpapi_implib)
 
 # --- The program's build: hardened, reproducible, with its debug information beside it ---
-find_package(Python3 REQUIRED COMPONENTS Interpreter)
 
 # The program's own code (status/, link/, tray/, app/): stack protection, and debug
 # information for the symbol file. Paths of the source and build folders are left out of

@@ -12,7 +12,6 @@ of a private Xvfb; --update-docs writes docs/demo.png and docs/tray.png.
 
 import argparse
 import os
-import re
 import subprocess
 import sys
 import time
@@ -22,7 +21,8 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from quibe2e import calllog, icons, montage, summary, waits  # noqa: E402
 from quibe2e.icons import CONTACT_BYTES, CONTACT_NAMES, finger_slot  # noqa: E402
 from quibe2e.tray import TrayWatch  # noqa: E402
-from quibe2e.wine import IDM_EXIT, WM_COMMAND, Desktop, Program, WineSession  # noqa: E402
+from quibe2e.session import Session, make_template  # noqa: E402
+from quibe2e.wine import IDM_EXIT, WM_COMMAND, Desktop, Program  # noqa: E402
 
 CONFIGURATOR_DIR = "C:\\QuibTP\\"
 HOLD_MS = 2500  # how long the first poll tick is held back to show the not-linked picture
@@ -42,8 +42,7 @@ class Demo:
         self.build = os.path.abspath(args.build)
         self.source = os.path.abspath(args.source)
         self.out_dir = os.path.join(self.build, "demo")
-        self.session_dir = os.path.join(self.build, "demo-session")
-        self.prefix = os.path.join(self.build, "demo-prefix")
+        self.session_dir = os.path.join(self.build, "wine-sessions", "demo")
         self.own_display = args.display
         self.update_docs = args.update_docs
         self.captures = []
@@ -53,32 +52,21 @@ class Demo:
     # --- the Wine session --------------------------------------------------------------
 
     def start_session(self):
-        env = dict(os.environ)
+        display = None
         if self.own_display:
-            if not env.get("DISPLAY"):
+            display = os.environ.get("DISPLAY")
+            if not display:
                 raise SystemExit("demo: --display needs $DISPLAY")
-            env["QUIB_DISPLAY"] = env["DISPLAY"]
-        registry = os.path.join(self.prefix, "system.reg")
-        fresh = not os.path.exists(registry)
-        if fresh:
-            say("creating the demo's Wine prefix (first run only, takes a minute)")
-        subprocess.run([os.path.join(self.source, "scripts", "wine-session"), "start", self.session_dir, self.prefix],
-                       env=env, check=True, stdout=subprocess.DEVNULL, timeout=300)
-        # The wineserver writes a new prefix's registry out on its own schedule, and the
-        # configurator's installer wants it on disk.
-        if fresh and not waits.until(lambda: os.path.exists(registry), timeout=90, interval=0.5):
-            raise SystemExit("demo: the new prefix's registry never appeared in %s" % self.prefix)
-        with open(os.path.join(self.session_dir, "env")) as session_env:
-            display = re.search(r"DISPLAY=(\S+)", session_env.read()).group(1)
-        say("Wine on display %s%s" % (display, " (yours)" if self.own_display else " (a private Xvfb)"))
-        return WineSession(self.prefix, display, os.path.join(self.build, "bin"))
-
-    def stop_session(self):
-        subprocess.run([os.path.join(self.source, "scripts", "wine-session"), "stop", self.session_dir, self.prefix],
-                       stdout=subprocess.DEVNULL, timeout=60)
+        template = os.path.join(self.build, "wine-template")
+        if not os.path.exists(os.path.join(template, "ready.json")):
+            say("creating the build's Wine prefix (first run only, takes a minute)")
+        session = Session(self.session_dir, os.path.join(self.build, "bin"), template=make_template(template),
+                          display=display).open()
+        say("Wine on display %s%s" % (session.display, " (yours)" if self.own_display else " (a private Xvfb)"))
+        return session
 
     def install_configurator(self, session):
-        subprocess.run([os.path.join(self.source, "padsim", "install-configurator"), "install", self.prefix,
+        subprocess.run([os.path.join(self.source, "padsim", "install-configurator"), "install", session.prefix,
                         CONFIGURATOR_DIR, session.exe("QuibTPConfigure64.exe")],
                        env=session.env, check=True, stdout=subprocess.DEVNULL, timeout=60)
         say("stand-in configurator installed at %sDuVOViraro\\x64\\QuibTPConfigure64.exe" % CONFIGURATOR_DIR)
@@ -193,7 +181,7 @@ class Demo:
         finally:
             if getattr(self, "desktop", None) is not None:
                 self.desktop.stop()
-            self.stop_session()
+            self.session.close()
         grid_path = self.write_grid()
         if self.update_docs:
             os.replace(tray_path, os.path.join(self.source, "docs", "tray.png"))

@@ -8,17 +8,19 @@ GROUP is "link" (the link, the poll, reports, session changes, the exit command)
 (the notification-area picture of each state, tray mode 0, double-clicks, WM_CLOSE), "hostile"
 (a misbehaving library and a flood of reports), "missing" (no configurator installed), "no140"
 (the test build without one icon), "install" (installed under Program Files, upgraded in place,
-started at logon) or "evalkit" (the evaluation kit unpacked and its launcher run). The display
-is the build's test session's (scripts/wine-session), and so are the Wine prefix and wineserver,
-but for the groups in FRESH_PREFIX, which make a new prefix of their own. The group's files, and
-the evidence of a failure, go to DIR/e2e-artifacts/GROUP.
+started at logon) or "evalkit" (the evaluation kit unpacked and its launcher run). Each group
+runs in a Wine session of its own (quibe2e/session.py): a copy of the build's template prefix,
+its own Xvfb display and wineserver, so groups run side by side. The group's files, and the
+evidence of a failure, go to DIR/e2e-artifacts/GROUP; a failed run's folder is kept as
+GROUP.failed-TIME when the group runs again, the newest few of them.
 """
 
 import argparse
 import os
-import re
 import shutil
+import signal
 import sys
+import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
@@ -26,13 +28,14 @@ from quibe2e import (evalkit_group, hostile_group, icons, install_group, link_gr
                      no140_group, tray_group)
 from quibe2e.report import Checker  # noqa: E402
 from quibe2e.tray import TrayWatch  # noqa: E402
-from quibe2e.wine import Desktop, WineSession, boot_prefix, stop_prefix  # noqa: E402
+from quibe2e.session import Session, make_template  # noqa: E402
+from quibe2e.wine import Desktop  # noqa: E402
 
 GROUPS = {"link": link_group.run, "tray": tray_group.run, "hostile": hostile_group.run,
           "missing": missing_group.run, "no140": no140_group.run, "install": install_group.run,
           "evalkit": evalkit_group.run}
-# Groups that stand for a PC where nothing of ours ever ran: a prefix made new for the run.
-FRESH_PREFIX = {"evalkit"}
+FAILED_MARK = "FAILED"
+FAILED_KEPT = 3
 
 
 class Context:
@@ -56,16 +59,26 @@ class Context:
             self.checker.keep(path)
 
 
-def session_display(session_dir):
-    path = os.path.join(session_dir, "env")
-    if not os.path.exists(path):
-        raise SystemExit("no Wine session in %s: run the group through ctest, or start one with "
-                         "scripts/wine-session start %s <build>/wineprefix" % (session_dir, session_dir))
-    with open(path) as env:
-        match = re.search(r"DISPLAY=(\S+)", env.read())
-    if match is None:
-        raise RuntimeError("no display in %s/env" % session_dir)
-    return match.group(1)
+def artifacts_folder(build, group):
+    """The group's folder, empty; the last run's kept aside if it failed."""
+    root = os.path.join(build, "e2e-artifacts")
+    folder = os.path.join(root, group)
+    if os.path.exists(os.path.join(folder, FAILED_MARK)):
+        os.rename(folder, "%s.failed-%s" % (folder, time.strftime("%Y%m%d-%H%M%S")))
+        failed = sorted(name for name in os.listdir(root) if name.startswith(group + ".failed-"))
+        for name in failed[:-FAILED_KEPT]:
+            shutil.rmtree(os.path.join(root, name), ignore_errors=True)
+    shutil.rmtree(folder, ignore_errors=True)
+    os.makedirs(folder)
+    return folder
+
+
+def leave_on_signals():
+    """CTest's time-out and Ctrl+C end the group through its clean-up, session and all."""
+    def leave(number, _):
+        raise KeyboardInterrupt("signal %d" % number)
+    for number in (signal.SIGTERM, signal.SIGHUP):
+        signal.signal(number, leave)
 
 
 def main():
@@ -78,13 +91,11 @@ def main():
     args.build = os.path.abspath(args.build)
     args.source = os.path.abspath(args.source)
 
-    work_dir = os.path.join(args.build, "e2e-artifacts", args.group)
-    shutil.rmtree(work_dir, ignore_errors=True)
-    os.makedirs(work_dir)
-    fresh = args.group in FRESH_PREFIX
-    prefix = os.path.join(work_dir if fresh else args.build, "wineprefix")
-    session = WineSession(prefix, session_display(os.path.join(args.build, "wine-session")),
-                          os.path.join(args.build, "bin"))
+    work_dir = artifacts_folder(args.build, args.group)
+    leave_on_signals()
+    template = make_template(os.path.join(args.build, "wine-template"))
+    session = Session(os.path.join(args.build, "wine-sessions", "e2e_" + args.group), os.path.join(args.build, "bin"),
+                      template=template)
     desktop = Desktop(session, work_dir)
     checker = Checker("e2e " + args.group, work_dir)
     checker.keep(desktop.trace_path)
@@ -92,21 +103,21 @@ def main():
     context = Context(session, desktop, checker, TrayWatch(desktop, pictures), work_dir,
                       os.path.join(args.source, "padsim"))
     try:
-        if fresh:
-            boot_prefix(session, os.path.join(work_dir, "wineboot.log"))
+        session.open()
         desktop.start()
         checker.desktop = desktop
         GROUPS[args.group](context)
-    except Exception as error:
+    except BaseException as error:
         checker.crash(error)
     finally:
         for program in context.programs:
             program.stop()
         desktop.stop()
-        if fresh:
-            stop_prefix(session)
-            shutil.rmtree(prefix, ignore_errors=True)
-    return checker.finish()
+        session.close()
+    code = checker.finish()
+    if code:
+        open(os.path.join(work_dir, FAILED_MARK), "w").close()
+    return code
 
 
 if __name__ == "__main__":

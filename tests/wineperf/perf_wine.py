@@ -19,8 +19,11 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, HERE)
 
+sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
+
 import perf_page  # noqa: E402
 import wineperf  # noqa: E402
+from quibe2e import session  # noqa: E402
 
 PROGRAM_EXE = wineperf.PROGRAM_EXE
 REFERENCE_EXE = wineperf.REFERENCE_EXE
@@ -47,27 +50,17 @@ CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
 
 # ---- the Wine session ----
 
-def session_env(work):
-    env = dict(os.environ)
-    env.update({
-        "WINEPREFIX": os.path.join(work, "prefix"),
-        "WINEDEBUG": "-all",
-        "WINEDLLOVERRIDES": "mscoree,mshtml=",
-    })
+def open_session(build, work):
+    """A session of the measurement's own, its prefix a copy of the build's template."""
+    return session.Session(os.path.join(work, "session"), os.path.join(build, "bin"),
+                           template=session.make_template(os.path.join(build, "wine-template"))).open()
+
+
+def session_env(wine):
+    env = dict(wine.env)
     for name in ("QUIBSIM_LOG", "QUIBSIM_SCENARIO", "QUIBSIM_PIPE"):
         env.pop(name, None)
-    env_file = os.path.join(work, "session", "env")
-    if os.path.exists(env_file):
-        with open(env_file) as source:
-            for line in source:
-                if line.startswith("export DISPLAY="):
-                    env["DISPLAY"] = line.strip().split("=", 1)[1]
     return env
-
-
-def wine_session(work, action):
-    subprocess.run([os.path.join(ROOT, "scripts", "wine-session"), action, os.path.join(work, "session"),
-                    os.path.join(work, "prefix")], check=True, stdin=subprocess.DEVNULL)
 
 
 def windows_path(path):
@@ -111,22 +104,10 @@ def linux_pid_of(process, exe_path, timeout=20):
 
 
 def wineserver_pid(prefix):
-    """The wineserver of the prefix: it works in a directory named after the prefix's device
-    and inode."""
-    info = os.stat(prefix)
-    wanted = "server-%x-%x" % (info.st_dev, info.st_ino)
-    for entry in os.listdir("/proc"):
-        if not entry.isdigit():
-            continue
-        try:
-            with open("/proc/%s/comm" % entry) as source:
-                if not source.read().startswith("wineserver"):
-                    continue
-            if os.path.basename(os.readlink("/proc/%s/cwd" % entry)) == wanted:
-                return int(entry)
-        except OSError:
-            continue
-    raise RuntimeError("no wineserver for " + prefix)
+    pid = session.wineserver_pid(prefix)
+    if pid is None:
+        raise RuntimeError("no wineserver for " + prefix)
+    return pid
 
 
 def proc_figures(pid):
@@ -300,7 +281,7 @@ def task_deltas(before, after, pid):
 
 
 def idle_baseline(env, bin_dir, work, seconds):
-    server = wineserver_pid(os.path.join(work, "prefix"))
+    server = wineserver_pid(env["WINEPREFIX"])
     return measure_window(env, bin_dir, seconds, {}, [], server)
 
 
@@ -324,7 +305,7 @@ def side_by_side(env, bin_dir, work, windows, seconds, settle, pair=("program", 
             pipe = "QuibPerfSide%d" % len(result["windows"]) if key == "program" else None
             started[key] = start_subject(env, bin_dir, work, key, name, pipe)
         time.sleep(settle)
-        server = wineserver_pid(os.path.join(work, "prefix"))
+        server = wineserver_pid(env["WINEPREFIX"])
         for number in range(1, count + 1):
             print("     %s, window %d of %d" % (order, number, count), flush=True)
             window = measure_window(env, bin_dir, seconds, {key: started[key][1] for key in pair}, titles, server)
@@ -343,7 +324,7 @@ def twins(env, bin_dir, work, windows, seconds, settle):
     second = start_wine(env, exe, os.path.join(work, "twin_second.out"))
     second_pid = linux_pid_of(second, exe)
     time.sleep(settle)
-    server = wineserver_pid(os.path.join(work, "prefix"))
+    server = wineserver_pid(env["WINEPREFIX"])
     result = {"windows": []}
     for number in range(1, windows + 1):
         print("     window %d of %d" % (number, windows), flush=True)
@@ -362,7 +343,7 @@ def alone(env, bin_dir, work, which, seconds, settle, round_number):
     pipe = "QuibPerfAlone%d" % round_number if which == "program" else None
     process, pid = start_subject(env, bin_dir, work, which, name, pipe)
     time.sleep(settle)
-    server = wineserver_pid(os.path.join(work, "prefix"))
+    server = wineserver_pid(env["WINEPREFIX"])
     result = measure_window(env, bin_dir, seconds, {which: pid}, [SUBJECTS[which][2]], server)
     result["exit"] = end_subject(env, bin_dir, which, process)
     return result
@@ -460,7 +441,7 @@ def machine_facts(build):
         "kernel": "%s %s" % (platform.system(), platform.release()),
         "wine": command_first_line("wine", "--version"),
         "mingw": command_first_line("x86_64-w64-mingw32-g++-posix", "--version"),
-        "xvfb": "Xvfb 1024x768x24 (scripts/wine-session)",
+        "xvfb": "Xvfb %s (tests/e2e/quibe2e/session.py)" % session.SCREEN,
         "build": build,
         "clock_ticks": CLOCK_TICKS,
     }
@@ -504,9 +485,9 @@ def main():
         results["images"] = {"program": image_facts(bin_dir, PROGRAM_EXE),
                              "reference": image_facts(bin_dir, REFERENCE_EXE),
                              "tray": image_facts(bin_dir, TRAY_REFERENCE_EXE)}
-        wine_session(work, "start")
+        wine = open_session(build, work)
         try:
-            env = session_env(work)
+            env = session_env(wine)
             print("==== idle wineserver, %g s" % args.round_seconds, flush=True)
             results["idle"] = idle_baseline(env, bin_dir, work, args.round_seconds)
             print("==== side by side, %d windows of %g s" % (args.windows, args.seconds), flush=True)
@@ -527,7 +508,7 @@ def main():
             print("==== latency, %d reports" % args.reports, flush=True)
             results["latency"] = latency_run(env, bin_dir, work, args.reports, args.seed)
         finally:
-            wine_session(work, "stop")
+            wine.close()
         results["load_end"] = load_average()
         with open(results_path, "w") as target:
             json.dump(results, target, indent=1)

@@ -1,5 +1,5 @@
-"""Wine processes for the end-to-end runs: the prefix and display, the virtual desktop with its
-taskbar, and the program under test with the simulated library beside it.
+"""Wine processes for the end-to-end runs: the virtual desktop with its taskbar, and the program
+under test with the simulated library beside it, in a session of session.py.
 
 Wine's helper processes inherit standard handles and outlive the call, so every Wine process
 writes its output to a file and is waited for, never read through a pipe to its end.
@@ -8,7 +8,6 @@ writes its output to a file and is waited for, never read through a pipe to its 
 import os
 import re
 import subprocess
-import tempfile
 import time
 
 from quibe2e import screen
@@ -35,55 +34,6 @@ def _wait_for(condition, timeout):
             return False
         time.sleep(0.2)
     return True
-
-
-class WineSession:
-    """A prefix, a running wineserver and an X display, all set up beforehand."""
-
-    def __init__(self, prefix, display, bin_dir):
-        self.prefix = prefix
-        self.display = display
-        self.bin_dir = bin_dir
-        self.env = dict(os.environ, WINEPREFIX=prefix, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
-                        DISPLAY=display)
-
-    def exe(self, name):
-        return os.path.join(self.bin_dir, name)
-
-    def run(self, args, timeout=30, env=None):
-        """Runs `wine args...` to its end; (exit code, output)."""
-        with tempfile.TemporaryFile() as out:
-            process = subprocess.Popen(["wine"] + list(args), stdin=subprocess.DEVNULL, stdout=out,
-                                       stderr=subprocess.STDOUT, env=env or self.env)
-            try:
-                code = process.wait(timeout=timeout)
-            except subprocess.TimeoutExpired:
-                process.kill()
-                process.wait()
-                code = None
-            out.seek(0)
-            return code, out.read().decode("utf-8", errors="replace")
-
-    def start(self, args, output_path, env=None):
-        """Starts `wine args...` in the background, its output going to output_path."""
-        with open(output_path, "wb") as out:
-            return subprocess.Popen(["wine"] + list(args), stdin=subprocess.DEVNULL, stdout=out,
-                                    stderr=subprocess.STDOUT, env=env or self.env)
-
-
-def boot_prefix(session, log_path, timeout=240):
-    """Makes the session's prefix new, as on a PC where nothing of ours ever ran, with a
-    wineserver that stays for the whole group (stop_prefix ends it)."""
-    os.makedirs(session.prefix, exist_ok=True)  # the wineserver wants the folder
-    with open(log_path, "wb") as log:
-        for args in (["wineserver", "-p"], ["wineboot", "-i"]):
-            subprocess.run(args, stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT, env=session.env,
-                           check=True, timeout=timeout)
-
-
-def stop_prefix(session):
-    subprocess.run(["wineserver", "-k"], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                   stderr=subprocess.DEVNULL, env=session.env, timeout=60)
 
 
 class Desktop:
