@@ -12,7 +12,6 @@ import os
 import platform
 import subprocess
 import sys
-import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -69,21 +68,11 @@ def windows_path(path):
 
 
 def run_wine(env, args, timeout=60):
-    """Runs a Windows program to its end; its output goes through a file, since Wine's helpers
-    inherit the standard handles and may hold a pipe open."""
-    with tempfile.TemporaryFile(mode="w+") as out:
-        code = subprocess.run(["wine"] + args, env=env, stdout=out, stderr=subprocess.STDOUT,
-                              stdin=subprocess.DEVNULL, timeout=timeout).returncode
-        out.seek(0)
-        return code, out.read()
+    return session.run(env, args, timeout)
 
 
 def start_wine(env, exe, log_path):
-    out = open(log_path, "w")
-    process = subprocess.Popen(["wine", exe], env=env, stdout=out, stderr=subprocess.STDOUT,
-                               stdin=subprocess.DEVNULL)
-    out.close()
-    return process
+    return session.start(env, [exe], log_path)
 
 
 # ---- processes as Linux sees them ----

@@ -179,27 +179,35 @@ class Session:
         return os.path.join(self.bin_dir, name)
 
     def run(self, args, timeout=30, env=None):
-        """Runs `wine args...` to its end; (exit code, output), the code None on a time-out."""
-        with tempfile.TemporaryFile() as out:
-            process = subprocess.Popen(["wine"] + list(args), stdin=subprocess.DEVNULL, stdout=out,
-                                       stderr=subprocess.STDOUT, env=env or self.env)
-            try:
-                code = process.wait(timeout=timeout)
-            except subprocess.TimeoutExpired:
-                process.kill()
-                process.wait()
-                code = None
-            out.seek(0)
-            return code, out.read().decode("utf-8", errors="replace")
+        return run(env or self.env, args, timeout)
 
     def start(self, args, output_path, env=None):
-        """Starts `wine args...` in the background, its output going to output_path."""
-        with open(output_path, "wb") as out:
-            return subprocess.Popen(["wine"] + list(args), stdin=subprocess.DEVNULL, stdout=out,
-                                    stderr=subprocess.STDOUT, env=env or self.env)
+        return start(env or self.env, args, output_path)
 
     def wineserver_pid(self):
         return wineserver_pid(self.prefix)
+
+
+def run(env, args, timeout=30):
+    """Runs `wine args...` to its end; (exit code, output), the code None on a time-out."""
+    with tempfile.TemporaryFile() as out:
+        process = subprocess.Popen(["wine"] + list(args), stdin=subprocess.DEVNULL, stdout=out,
+                                   stderr=subprocess.STDOUT, env=env)
+        try:
+            code = process.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait()
+            code = None
+        out.seek(0)
+        return code, out.read().decode("utf-8", errors="replace")
+
+
+def start(env, args, output_path):
+    """Starts `wine args...` in the background, its output going to output_path."""
+    with open(output_path, "wb") as out:
+        return subprocess.Popen(["wine"] + list(args), stdin=subprocess.DEVNULL, stdout=out,
+                                stderr=subprocess.STDOUT, env=env)
 
 
 def wineserver_pid(prefix):
