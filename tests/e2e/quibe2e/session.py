@@ -264,7 +264,10 @@ def reap(work_dir):
     reap_display(work_dir)
     if state.get("keep") is False and state.get("prefix") == os.path.join(work_dir, "prefix"):
         shutil.rmtree(state["prefix"], ignore_errors=True)
-    os.remove(path)
+    try:
+        os.remove(path)
+    except FileNotFoundError:
+        pass
     return True
 
 
@@ -286,23 +289,24 @@ def reap_all(sessions_dir):
 
 # --- the template ------------------------------------------------------------------------
 
-def make_template(template_dir):
-    """Boots the build's template prefix unless it is there already, booted by this Wine, and
-    saves a list of its files to check it against later. The prefix."""
+def make_template(template_dir, renew_changed=False):
+    """Boots the build's template prefix unless it is there already, booted by this Wine (and,
+    with renew_changed, as it was booted), and saves a list of its files to check it against
+    later. The prefix."""
     os.makedirs(template_dir, exist_ok=True)
     with open(os.path.join(template_dir, ".lock"), "w") as lock:
         fcntl.flock(lock, fcntl.LOCK_EX)  # drivers started side by side wait for one boot
-        return _make_template(template_dir)
+        return _make_template(template_dir, renew_changed)
 
 
-def _make_template(template_dir):
+def _make_template(template_dir, renew_changed):
     prefix = os.path.join(template_dir, "prefix")
     stamp = os.path.join(template_dir, "ready.json")
     version = subprocess.run(["wine", "--version"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                              text=True).stdout.strip()
     try:
         with open(stamp) as source:
-            if json.load(source)["wine"] == version:
+            if json.load(source)["wine"] == version and not (renew_changed and template_changes(template_dir)):
                 return prefix
     except (OSError, ValueError, KeyError):
         pass
