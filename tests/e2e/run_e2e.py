@@ -31,8 +31,9 @@ from quibe2e.wine import Desktop, WineSession, boot_prefix, stop_prefix  # noqa:
 GROUPS = {"link": link_group.run, "tray": tray_group.run, "hostile": hostile_group.run,
           "missing": missing_group.run, "no140": no140_group.run, "install": install_group.run,
           "evalkit": evalkit_group.run}
+GROUPS.update(("evalkit_" + name, part) for name, part in evalkit_group.PARTS.items())
 # Groups that stand for a PC where nothing of ours ever ran: a prefix made new for the run.
-FRESH_PREFIX = {"evalkit"}
+FRESH_PREFIX = {name for name in GROUPS if name.startswith("evalkit")}
 
 
 class Context:
