@@ -8,7 +8,9 @@ GROUP is "link" (the link, the poll, reports, session changes, the exit command)
 (the notification-area picture of each state, tray mode 0, double-clicks, WM_CLOSE), "hostile"
 (a misbehaving library and a flood of reports), "missing" (no configurator installed), "no140"
 (the test build without one icon), "install" (installed under Program Files, upgraded in place,
-started at logon) or "evalkit" (the evaluation kit unpacked and its launcher run). Each group
+started at logon) or "evalkit" (the evaluation kit unpacked and its launcher run; in four parts
+that run side by side: "evalkit_walk", "evalkit_refusals", "evalkit_stops", "evalkit_console").
+Each group
 runs in a Wine session of its own (quibe2e/session.py): a copy of the build's template prefix,
 its own Xvfb display and wineserver, so groups run side by side. The group's files, and the
 evidence of a failure, go to DIR/e2e-artifacts/GROUP; a failed run's folder is kept as
@@ -34,6 +36,7 @@ from quibe2e.wine import Desktop  # noqa: E402
 GROUPS = {"link": link_group.run, "tray": tray_group.run, "hostile": hostile_group.run,
           "missing": missing_group.run, "no140": no140_group.run, "install": install_group.run,
           "evalkit": evalkit_group.run}
+GROUPS.update(("evalkit_" + name, part) for name, part in evalkit_group.PARTS.items())
 FAILED_MARK = "FAILED"
 FAILED_KEPT = 3
 

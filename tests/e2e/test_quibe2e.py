@@ -181,5 +181,19 @@ class NothingRunsTest(unittest.TestCase):
                 self.assertNotEqual(self.left(window, processes), "")
 
 
+class CallLogNamedTest(unittest.TestCase):
+    """The call log is found wherever the launcher names it, or not at all."""
+
+    def test_each_way_the_launcher_names_it(self):
+        ctx = types.SimpleNamespace(session=types.SimpleNamespace(prefix="/p"))
+        log = os.path.join("/p", "drive_c", "users", "me", "Temp", "QuibTPCenter-trial.log")
+        for text in ["  call log: C:\\users\\me\\Temp\\QuibTPCenter-trial.log\r\n",
+                     "ended early (exit code 0); call log: C:\\users\\me\\Temp\\QuibTPCenter-trial.log",
+                     "was stopped (call log:\nC:\\users\\me\\Temp\\QuibTPCenter-trial.log)\n"]:
+            with self.subTest(text=text):
+                self.assertEqual(evalkit_group.log_of(ctx, text), log)
+        self.assertIsNone(evalkit_group.log_of(ctx, "cannot write the call log here"))
+
+
 if __name__ == "__main__":
     unittest.main()

@@ -1,16 +1,24 @@
 """The evaluation kit as someone on Windows meets it: the kit archive unpacked into a new
 folder whose name has a blank and an accented letter, on a prefix where nothing of ours ever
-ran. TryQuibTPCenter.exe, run from there, walks the program through its pictures, ends it and
-prints a summary from the call log, while a second launcher and --stop-installed leave that
-trial alone; run while another copy of the program runs, it refuses and leaves that copy alone
-until asked to stop it; an unwritable call log, --hold without a console, a program closed
-mid-walk, a broken walk.txt and a launcher alone in an archive tool's folder each end it with
-one line; Ctrl+C in its console ends the program by its exit command, also at --hold, and a
-launcher killed mid-walk or closed takes the program with it. Then it runs again in a console
-of its own, as a double-click starts it, with --hold: it ends the kit's own copy left running,
-keeps the program for padctl through modifier keys alone, says it cannot write the summary,
-and shows the summary all the same. "Nothing runs" is the program's window and the process
-list both looked at; a look that fails is never "nothing"."""
+ran. Four parts, each on a prefix and desktop of its own, each unpacking the kit itself:
+
+- walk: TryQuibTPCenter.exe, run from there, walks the program through all its pictures, ends
+  it and prints a summary from the call log, while a second launcher and --stop-installed leave
+  that trial alone.
+- refusals: run while another copy of the program runs, it refuses and leaves that copy alone
+  until asked to stop it; an unwritable call log, --hold without a console, a program closed
+  mid-walk, a broken walk.txt and a launcher alone in an archive tool's folder each end it with
+  one line.
+- stops: Ctrl+C in its console ends the program by its exit command, also at --hold, and a
+  launcher killed mid-walk or closed takes the program with it.
+- console: it runs once, then again in a console of its own, as a double-click starts it, with
+  --hold: it ends the kit's own copy left running, keeps the program for padctl through
+  modifier keys alone, says it cannot write the summary, and shows the summary all the same,
+  of a fresh log.
+
+All but the walk part play a short walk of the test's own in place of the kit's walk.txt.
+"Nothing runs" is the program's window and the process list both looked at; a look that fails
+is never "nothing"."""
 
 import glob
 import os
@@ -31,25 +39,63 @@ EXIT_PROGRAM, EXIT_KIT, EXIT_RUNNING, EXIT_LOG, EXIT_USAGE, EXIT_STOPPED, EXIT_S
 VK_SHIFT, VK_CONTROL, VK_MENU, VK_LWIN = 0x10, 0x11, 0x12, 0x5B
 # After a key that must not answer: the time a launcher that wrongly took it needs to act on it.
 KEY_SETTLE = 1.5
-# A walk that ends at once, for the checks at --hold that need no pictures.
-SHORT_WALK = b"status 0 0 0\r\nmark walk end\r\n"
 # Folders that Explorer, 7-Zip and WinRAR run a file from when it is opened inside an archive.
 ARCHIVE_FOLDERS = ("Temp1_kit.zip", "7zO5C2A1F3B", "Rar$EXa1234.5678")
 # States of the walk looked for on the screen while it plays, in the walk's order.
 SEEN_STATES = ("idle", finger_slot(3, 2), "disabled", "application icon")
-WALK_STATUS_REPORTS = 22
+WALK_STATUS_REPORTS = 22  # of the kit's walk.txt
 POLL = re.compile(r"poll: \d+ ticks in [\d.]+ s, (\d+) a second, median period ([\d.]+) ms")
 
 
-def build_kit(ctx):
-    """The package step's kit archive, made afresh from this build."""
+def short_walk(idle_ms):
+    """A walk of the test's own in place of the kit's: the link refused twice, as the kit's walk
+    has it, then idle held for idle_ms, two fingers, and idle again."""
+    return ("refuse 2\r\n"
+            "status 0 0 0\r\nmark idle: linked, no finger on the pad\r\nwait %d\r\n"
+            "status 0 2 3\r\nmark 2 fingers, medium contact\r\nwait 500\r\n"
+            "status 0 0 0\r\nmark idle again: the pad is quiet\r\nwait 500\r\n"
+            "mark walk end\r\n" % idle_ms)
+
+
+# Long enough that a trial stopped once idle shows is still mid-walk on a loaded machine; such
+# a trial never plays it to its end.
+STOPPABLE_WALK = short_walk(30000)
+# For the trials that play the walk to its end.
+QUICK_WALK = short_walk(500)
+
+
+def status_reports(walk):
+    return len(re.findall(r"^status ", walk, re.M))
+
+
+def walk_marks(walk):
+    """The states a walk names, as the launcher prints them; the end mark is not one."""
+    return [mark for mark in re.findall(r"^mark (.+?)\r?$", walk, re.M) if mark != "walk end"]
+
+
+def kit_archive(ctx):
+    """The kit archive that the build's package step wrote: one, or a failed check."""
     build = os.path.dirname(ctx.session.bin_dir)
-    result = subprocess.run(["cmake", "--build", build, "--target", "package"], stdout=subprocess.PIPE,
-                            stderr=subprocess.STDOUT, text=True, timeout=300)
     kits = glob.glob(os.path.join(build, "QuibTPCenter-*-win64-evalkit.zip"))
-    ctx.check(result.returncode == 0 and len(kits) == 1, "the package step writes the kit archive",
-              result.stdout[-800:])
-    return kits[0] if kits else None
+    ctx.check(len(kits) == 1, "the build holds one kit archive", "found %s in %s" % (kits or "none", build))
+    return kits[0] if len(kits) == 1 else None
+
+
+def set_up(ctx, walk=None):
+    """The kit unpacked, with walk in place of its walk.txt if given: the launcher's Windows
+    path, or None without an archive."""
+    kit = kit_archive(ctx)
+    if kit is None:
+        return None
+    launcher = unpack(ctx, kit)
+    if walk is not None:
+        write_walk(ctx, launcher, walk)
+    return launcher
+
+
+def write_walk(ctx, launcher, walk):
+    with open(kit_file(ctx, launcher, "walk.txt"), "wb") as f:
+        f.write(walk.encode("ascii"))
 
 
 def unpack(ctx, kit):
@@ -160,14 +206,20 @@ def finish(process, output, timeout=240):
 
 
 def log_of(ctx, text):
-    """The call log the summary names, as a path in the prefix."""
-    match = re.search(r"call log: C:\\(.+)", text)
+    """The call log the launcher names, as a path in the prefix. It ends a line in the summary
+    and in "ended early", a parenthesis in "stopped"; a console may break the line before it."""
+    match = re.search(r"call log:\s*C:\\([^\r\n)]+)", text)
     if match is None:
         return None
     return os.path.join(ctx.session.prefix, "drive_c", *match.group(1).strip().split("\\"))
 
 
-def check_summary(ctx, text, shell, reports=WALK_STATUS_REPORTS):
+def picture_changes(text):
+    match = re.search(r"picture changes: (\d+)", text)
+    return int(match.group(1)) if match else None
+
+
+def check_summary(ctx, text, shell, reports):
     ctx.check("link: made at attempt 3 (2 refused" in text, "the summary shows the link, made after two refusals")
     poll = POLL.search(text)
     rate, period = (int(poll.group(1)), float(poll.group(2))) if poll else (0, 0.0)
@@ -181,21 +233,24 @@ def check_summary(ctx, text, shell, reports=WALK_STATUS_REPORTS):
     delivered = len(calllog.events(entries, "deliver"))
     ctx.check(delivered == reports and calllog.events(entries, "unload"),
               "the log the summary names holds the walk to the program's end", "%d deliveries" % delivered)
-    changes = re.search(r"picture changes: (\d+)", text)
+    changes = picture_changes(text)
     # The launcher counts redraws from the log alone; the shell saw the real ones.
-    ctx.check(changes is not None and int(changes.group(1)) == shell.count("modify"),
-              "the summary's picture changes are the redraws the shell received",
-              "%s against %d" % (changes.group(0) if changes else "no picture line", shell.count("modify")))
+    ctx.check(changes == shell.count("modify"), "the summary's picture changes are the redraws the shell received",
+              "%s against %d" % (changes, shell.count("modify")))
     ctx.figure("launcher's summary: %s" % "; ".join(line.strip() for line in text.splitlines()
                                                      if re.match(r"\s+(link|poll|reports|picture|exit)", line)))
     ctx.figure("explorer's trace: %d add(s), %d modify, %d removal(s)"
                % (shell.count("add"), shell.count("modify"), shell.count("delete")))
-    return int(changes.group(1)) if changes else None
+    return changes
 
 
-def check_walk(ctx, launcher, name):
+def run_walk(ctx):
+    """The kit's own walk, played once in full."""
+    launcher = set_up(ctx)
+    if launcher is None:
+        return
     shell_before = len(ctx.desktop.tray_calls())
-    process, output = launch(ctx, launcher, name)
+    process, output = launch(ctx, launcher, "trial-1")
     for slot in SEEN_STATES:
         # A launcher that has already ended shows nothing more: no need to wait for it.
         ok, shown = ctx.tray.wait_for(slot, timeout=60) if process.poll() is None else (False, ["the launcher ended"])
@@ -204,7 +259,7 @@ def check_walk(ctx, launcher, name):
             check_trial_left_alone(ctx, launcher)
     code, text = finish(process, output)
     ctx.check(code == 0, "the launcher ends with 0 after the walk", "exit code %s:\n%s" % (code, text[-1500:]))
-    return check_summary(ctx, text, ctx.desktop.tray_calls()[shell_before:]), log_of(ctx, text)
+    check_summary(ctx, text, ctx.desktop.tray_calls()[shell_before:], WALK_STATUS_REPORTS)
 
 
 def check_trial_left_alone(ctx, launcher):
@@ -229,6 +284,19 @@ def install_copy(ctx):
     return os.path.join(folder, "QuibTPCenter.exe")
 
 
+def run_refusals(ctx):
+    """The launcher beside an installed copy, and the trials that end it with one line."""
+    launcher = set_up(ctx, STOPPABLE_WALK)
+    if launcher is None:
+        return
+    check_refusal(ctx, launcher)
+    log_path = check_ended_early(ctx, launcher)
+    if log_path is None:
+        ctx.check(False, "the launcher names its call log", "no call log named in ended-early.txt")
+        return
+    check_bad_ends(ctx, launcher, log_path)
+
+
 def check_refusal(ctx, launcher):
     installed = Program(ctx.session, ctx.desktop, ctx.work_dir, name="installed", exe=install_copy(ctx))
     ctx.track(installed)
@@ -245,10 +313,23 @@ def check_refusal(ctx, launcher):
               "launcher %s, program %s: %s" % (code, ended, text.strip()))
 
 
+def check_ended_early(ctx, launcher):
+    """A program closed in the middle of the walk; the call log the launcher names."""
+    process, output = launch(ctx, launcher, "ended-early")
+    ctx.tray.wait_for("idle", timeout=30)
+    ctx.desktop.quibpost("post", hex(WM_CLOSE))
+    code, text = finish(process, output)
+    left = left_running(ctx)
+    ctx.check(code == EXIT_PROGRAM and "ended early" in text and not left,
+              "a program closed during the walk ends the trial with one line",
+              "exit code %s, left %r: %s" % (code, left, text.strip()[-400:]))
+    return log_of(ctx, text)
+
+
 def check_bad_ends(ctx, launcher, log_path):
-    """A call log that cannot be written, a program closed in the middle of the walk, a walk
-    the library cannot play and a launcher opened inside the zip: one line each, a non-zero
-    exit and nothing left running."""
+    """A call log that cannot be written, --hold without a console, a walk the library cannot
+    play and a launcher opened inside the zip: one line each, a non-zero exit and nothing left
+    running."""
     os.remove(log_path)
     os.mkdir(log_path)  # a folder where the log goes: the launcher cannot create the file
     code, text = finish(*launch(ctx, launcher, "log-unwritable", trace=True))
@@ -267,15 +348,7 @@ def check_bad_ends(ctx, launcher, log_path):
               "--hold without a console is refused in one line, with nothing started or written",
               "exit code %s, program started %s, log untouched %s, left %r: %s"
               % (code, started, untouched, left, text.strip()[-600:]))
-    process, output = launch(ctx, launcher, "ended-early")
-    ctx.tray.wait_for("idle", timeout=30)
-    ctx.desktop.quibpost("post", hex(WM_CLOSE))
-    code, text = finish(process, output)
-    left = left_running(ctx)
-    ctx.check(code == EXIT_PROGRAM and "ended early" in text and not left,
-              "a program closed during the walk ends the trial with one line",
-              "exit code %s, left %r: %s" % (code, left, text.strip()[-400:]))
-    walk = os.path.join(os.path.dirname(kit_path(ctx, launcher)), "walk.txt")
+    walk = kit_file(ctx, launcher, "walk.txt")
     shutil.copy(walk, walk + ".good")
     with open(walk, "ab") as f:
         f.write(b"stauts 0 1 1\r\n")
@@ -288,7 +361,7 @@ def check_bad_ends(ctx, launcher, log_path):
     for folder in ARCHIVE_FOLDERS:
         inside = os.path.join(ctx.session.prefix, "drive_c", folder)
         os.makedirs(inside, exist_ok=True)
-        shutil.copy(kit_path(ctx, launcher), inside)
+        shutil.copy(kit_file(ctx, launcher), inside)
         code, text = finish(*launch(ctx, launcher.replace(KIT_FOLDER, folder), "inside-" + folder[:3]), timeout=30)
         left = left_running(ctx)
         ctx.check(code == EXIT_KIT and "Extract All" in text and not left, "a launcher opened inside an archive (%s) "
@@ -296,30 +369,19 @@ def check_bad_ends(ctx, launcher, log_path):
                   "exit code %s, left %r: %s" % (code, left, text.strip()))
 
 
-def kit_path(ctx, launcher):
-    return os.path.join(ctx.session.prefix, "drive_c", *launcher[3:].split("\\"))
+def kit_file(ctx, launcher, name=LAUNCHER):
+    """A file of the unpacked kit, as a path in the prefix."""
+    return os.path.join(ctx.session.prefix, "drive_c", *launcher[3:].replace(LAUNCHER, name).split("\\"))
 
 
-def check_stops(ctx, launcher, log_path):
-    """Ctrl+C in the launcher's console ends the program by its exit command; a launcher
-    killed mid-walk, or whose window is closed, takes the program with it (Wine's console
-    ends its processes on a close without a control event)."""
-    shell_before = len(ctx.desktop.tray_calls())
-    process, output = launch(ctx, launcher, "ctrl-c", verb="console")
-    pid = pid_of(output)
-    ctx.tray.wait_for("idle", timeout=30)
-    ctx.desktop.quibpost("ctrlc", pid)
-    text = wait_screen(ctx, pid, r"Press Enter to close", 10, settle=5)
-    key(ctx, pid)
-    code, _ = finish(process, output, timeout=15)
-    entries = calllog.read(log_path)
-    left = left_running(ctx)
-    ctx.check(code == EXIT_STOPPED and "trial was stopped; QuibTPCenter.exe ended on its exit command" in text
-              and "delete" in ctx.desktop.tray_calls()[shell_before:] and entries and entries[-1].name == "unload"
-              and not left, "Ctrl+C mid-walk ends the program by its exit command: its icon goes, the "
-              "log ends with the library's unload, and the launcher says so",
-              "exit code %s, left %r:\n%s" % (code, left, text))
-    check_ctrl_c_at_hold(ctx, launcher)
+def run_stops(ctx):
+    """Ctrl+C in the launcher's console ends the program by its exit command, mid-walk and at
+    --hold; a launcher killed mid-walk, or whose window is closed, takes the program with it
+    (Wine's console ends its processes on a close without a control event)."""
+    launcher = set_up(ctx, STOPPABLE_WALK)
+    if launcher is None:
+        return
+    check_ctrl_c(ctx, launcher)
     for how in ("kill", "close"):
         process, output = launch(ctx, launcher, how, verb="console")
         pid = pid_of(output)
@@ -332,18 +394,33 @@ def check_stops(ctx, launcher, log_path):
                   "with it" % ("ended by TerminateProcess" if how == "kill" else "whose console window is closed"),
                   "icon %s, quibpost %s %s %s, launcher's exit code %s, left %r"
                   % (shown, how, done, said.strip(), code, left))
+    write_walk(ctx, launcher, QUICK_WALK)
+    check_ctrl_c_at_hold(ctx, launcher)
+
+
+def check_ctrl_c(ctx, launcher):
+    shell_before = len(ctx.desktop.tray_calls())
+    process, output = launch(ctx, launcher, "ctrl-c", verb="console")
+    pid = pid_of(output)
+    ctx.tray.wait_for("idle", timeout=30)
+    ctx.desktop.quibpost("ctrlc", pid)
+    text = wait_screen(ctx, pid, r"Press Enter to close", 10, settle=5)
+    key(ctx, pid)
+    code, _ = finish(process, output, timeout=15)
+    entries = calllog.read(log_of(ctx, text) or "")
+    left = left_running(ctx)
+    ctx.check(code == EXIT_STOPPED and "trial was stopped; QuibTPCenter.exe ended on its exit command" in text
+              and "delete" in ctx.desktop.tray_calls()[shell_before:] and entries and entries[-1].name == "unload"
+              and not left, "Ctrl+C mid-walk ends the program by its exit command: its icon goes, the "
+              "log ends with the library's unload, and the launcher says so",
+              "exit code %s, left %r:\n%s" % (code, left, text))
 
 
 def check_ctrl_c_at_hold(ctx, launcher):
     """At --hold, Ctrl+C (which comes as its Ctrl key first) stops the trial as it does mid-walk."""
-    walk = os.path.join(os.path.dirname(kit_path(ctx, launcher)), "walk.txt")
-    shutil.copy(walk, walk + ".good")
-    with open(walk, "wb") as f:
-        f.write(SHORT_WALK)
     process, output = launch(ctx, launcher, "hold-ctrl-c", "--hold", verb="console")
     pid = pid_of(output)
     held = wait_screen(ctx, pid, r"Press Enter here to end the program", 30)
-    os.replace(walk + ".good", walk)
     typed = key(ctx, pid, VK_CONTROL)
     ctx.desktop.quibpost("ctrlc", pid)
     text = wait_screen(ctx, pid, r"Press Enter to close", 10, settle=5)
@@ -354,6 +431,24 @@ def check_ctrl_c_at_hold(ctx, launcher):
               and "trial was stopped; QuibTPCenter.exe ended on its exit command" in text,
               "Ctrl+C at --hold stops the trial without a summary (exit 6)",
               "Ctrl read %s, exit code %s, left %r:\n%s" % (typed, code, left, text))
+
+
+def run_console(ctx):
+    """A trial run to its end, then one in a console window of its own: the second runs as the
+    first, from a fresh log, with padctl's one picture more."""
+    launcher = set_up(ctx, QUICK_WALK)
+    if launcher is None:
+        return
+    code, text = finish(*launch(ctx, launcher, "trial-short"))
+    first, log_path = (picture_changes(text) if code == 0 else None), log_of(ctx, text)
+    if log_path is None:
+        ctx.check(False, "the launcher names its call log", "exit code %s:\n%s" % (code, text[-1500:]))
+        return
+    summary_path = os.path.join(os.path.dirname(log_path), "QuibTPCenter-trial-summary.txt")
+    second = check_console_trial(ctx, launcher, summary_path)
+    ctx.check(first is not None and second == first + 1,
+              "a second trial runs as the first, from a fresh log, with padctl's one picture more",
+              "picture changes %s, then %s" % (first, second))
 
 
 def check_console_trial(ctx, launcher, summary_path):
@@ -375,7 +470,7 @@ def check_console_trial(ctx, launcher, summary_path):
     ctx.check(leftover_code == 0 and "was already running" in text,
               "the kit's own copy, started alone, is ended with its exit command and the trial goes on",
               "that copy's exit code %s:\n%s" % (leftover_code, text))
-    ctx.check("now: tray mode 1 again" in text and "now: idle again" in text,
+    ctx.check(all("now: " + mark in text for mark in walk_marks(QUICK_WALK)),
               "the console names the walk's states as they come", text)
     # Alt+Tab to another window leaves Alt in the console; modifiers alone answer nothing.
     read = [key(ctx, pid, vk) for vk in (VK_MENU, VK_CONTROL, VK_SHIFT, VK_LWIN)]
@@ -384,7 +479,7 @@ def check_console_trial(ctx, launcher, summary_path):
     ctx.check(all(read) and seen == (1, 1) and "Summary" not in wait_screen(ctx, pid, "", 0),
               "Alt, Ctrl, Shift and the Windows key alone at --hold leave the program running",
               "keys read %s; the program: %s" % (read, seen))
-    code, out = ctx.session.run([kit_path(ctx, launcher).replace(LAUNCHER, "padctl.exe"), "status 0 3 200"])
+    code, out = ctx.session.run([kit_file(ctx, launcher, "padctl.exe"), "status 0 3 200"])
     ok, shown = ctx.tray.wait_for(finger_slot(3, 2), timeout=10)
     ctx.check(code == 0 and ok, "with --hold the program stays, and padctl shows three firm fingers",
               "padctl %s %s; shows %s" % (code, out.strip(), shown))
@@ -402,22 +497,14 @@ def check_console_trial(ctx, launcher, summary_path):
     ctx.check(code == EXIT_SUMMARY and "cannot write the summary" in text and "\nSummary:" in text,
               "a key ends the program; the summary shows, and its file that cannot be written is said in one line",
               "exit code %s:\n%s" % (code, text))
-    return check_summary(ctx, text, ctx.desktop.tray_calls()[shell_before:], WALK_STATUS_REPORTS + 1)
+    return check_summary(ctx, text, ctx.desktop.tray_calls()[shell_before:], status_reports(QUICK_WALK) + 1)
+
+
+# Parts that need nothing from one another but a prefix and desktop each, so that they can run
+# side by side; run plays them in a row on one.
+PARTS = {"walk": run_walk, "refusals": run_refusals, "stops": run_stops, "console": run_console}
 
 
 def run(ctx):
-    kit = build_kit(ctx)
-    if kit is None:
-        return
-    launcher = unpack(ctx, kit)
-    first, log_path = check_walk(ctx, launcher, "trial-1")
-    check_refusal(ctx, launcher)
-    if log_path is None:
-        return
-    check_bad_ends(ctx, launcher, log_path)
-    check_stops(ctx, launcher, log_path)
-    summary_path = os.path.join(os.path.dirname(log_path), "QuibTPCenter-trial-summary.txt")
-    second = check_console_trial(ctx, launcher, summary_path)
-    ctx.check(first is not None and second == first + 1,
-              "a second trial runs as the first, from a fresh log, with padctl's one picture more",
-              "picture changes %s, then %s" % (first, second))
+    for part in PARTS.values():
+        part(ctx)
