@@ -10,10 +10,9 @@ GROUP is "link" (the link, the poll, reports, session changes, the exit command)
 (the test build without one icon), "install" (installed under Program Files, upgraded in place,
 started at logon) or "evalkit" (the evaluation kit unpacked and its launcher run; in four parts
 that run side by side: "evalkit_walk", "evalkit_refusals", "evalkit_stops", "evalkit_console").
-Each group
-runs in a Wine session of its own (quibe2e/session.py): a copy of the build's template prefix,
-its own Xvfb display and wineserver, so groups run side by side. The group's files, and the
-evidence of a failure, go to DIR/e2e-artifacts/GROUP; a failed run's folder is kept as
+Each group runs in a Wine session of its own (quibe2e/session.py): a copy of the build's template
+prefix, its own Xvfb display and wineserver, so groups run side by side. The group's files, and
+the evidence of a failure, go to DIR/e2e-artifacts/GROUP; a failed run's folder is kept as
 GROUP.failed-TIME when the group runs again, the newest few of them.
 """
 
