@@ -4,7 +4,8 @@
 # the build's own package, the one the other tests ran and unpacked. The second build differs in
 # all else a builder's machine may: another build folder, a copy of the sources at another path
 # (the working tree's files, without .git and build/), another time zone, locale and umask, and
-# a later time.
+# a later time. The build runs at a lower priority, so that the Wine tests beside it keep the
+# pace of their timers.
 # Usage: reproducible.sh <source folder> <work folder> <build folder> <package name> <sums file name>
 set -uo pipefail
 source=$1 work=$2 build=$3 name=$4 sums=$5
@@ -17,7 +18,7 @@ epoch=${SOURCE_DATE_EPOCH:-$(git -C "$source" log -1 --format=%ct 2>/dev/null ||
 
 (umask 077 && export TZ=Pacific/Kiritimati LC_ALL=C.UTF-8 SOURCE_DATE_EPOCH=$epoch &&
     cd "$work/sources" && cmake --preset windows -B "$work/second-build" &&
-    cmake --build "$work/second-build" --target package) >"$work/second-build.log" 2>&1 ||
+    nice cmake --build "$work/second-build" --target package) >"$work/second-build.log" 2>&1 ||
     { cat "$work/second-build.log"; echo "FAIL: the package did not build in $work/second-build"; exit 1; }
 
 status=0
