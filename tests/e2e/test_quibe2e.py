@@ -2,6 +2,8 @@
 picture, a stray call or a refused add must not slip through it."""
 
 import os
+import random
+import re
 import sys
 import tempfile
 import types
@@ -9,11 +11,12 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from quibe2e import calllog, evalkit_group, icons, screen  # noqa: E402
+from quibe2e import calllog, evalkit_group, hostile_group, icons, screen  # noqa: E402
 from quibe2e.link_group import one_call_each_per_tick  # noqa: E402
 from quibe2e.wine import Desktop  # noqa: E402
 
 ICON_DIR = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "res", "icons")
+SIM_LOG_HEADER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "padsim", "sim_log.h")
 WHITE = (255, 255, 255)
 
 
@@ -78,6 +81,20 @@ class CallLogTest(unittest.TestCase):
                     ["TpIsDisabled", "TpSetEnabled", "TpGetTrayMode"]):
             with self.subTest(bad=bad):
                 self.assertFalse(one_call_each_per_tick(entries(bad)))
+
+
+class FloodTest(unittest.TestCase):
+    def test_the_flood_fits_the_library_log_ring(self):
+        # A record is lost only to a full ring. A quarter of it is left for the poll's 200
+        # records a second (20 s of them), so no line goes however late the log writer runs.
+        with open(SIM_LOG_HEADER) as header:
+            ring = int(re.search(r"LOG_RING_SLOTS = (\d+);", header.read()).group(1))
+        script = hostile_group.flood_script(random.Random(hostile_group.FLOOD_SEED))
+        self.assertLessEqual(hostile_group.flood_records(script), ring * 3 // 4)
+
+    def test_records_are_counted_for_every_pass(self):
+        script = ["mark a", "rate 5 3", "raw 1", "status 1 2 3", "null", "end", "checkbuttons 0"]
+        self.assertEqual(hostile_group.flood_records(script), 1 + 1 + 3 * (2 + 3 + 1) + 1)
 
 
 class PictureTest(unittest.TestCase):
