@@ -516,7 +516,11 @@ int RepaintTray()
         return EXIT_FAILED;
     }
     const UINT flags = RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW;
-    return RedrawWindow(tray, nullptr, nullptr, flags) ? EXIT_DONE : EXIT_FAILED;
+    if (!RedrawWindow(tray, nullptr, nullptr, flags)) {
+        fwprintf(stderr, L"quibpost: the taskbar was not repainted (error %lu)\n", GetLastError());
+        return EXIT_FAILED;
+    }
+    return EXIT_DONE;
 }
 
 std::wstring HoldEventName(const wchar_t* name)
