@@ -7,7 +7,7 @@ stopped; each session's prefix is a copy of it. Wine's own program files, the bu
 are hard links to the template's, which Wine only reads; everything else is copied.
 
 A session ends with its owner where Wine and Xvfb allow it: Xvfb gets SIGKILL when the
-process that started it dies, and the wineserver lingers only a few seconds after its last
+process that started it dies, and the wineserver lingers only LINGER_S seconds after its last
 client. A session whose owner was killed before it could close is reaped when a session of
 the same folder opens next, or by reap_all.
 """
