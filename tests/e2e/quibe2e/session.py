@@ -45,9 +45,11 @@ def _die_with_parent():
 
 
 def _alive(pid, name):
+    """Whether process pid runs a program whose name starts with name (Debian's wineserver is
+    wineserver64)."""
     try:
         with open("/proc/%d/comm" % pid) as comm:
-            return comm.read().strip() == name
+            return comm.read().startswith(name)
     except (OSError, TypeError):
         return False
 
