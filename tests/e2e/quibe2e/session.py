@@ -248,6 +248,10 @@ def reap_display(work_dir):
             pid = json.load(source).get("xvfb")
     except (OSError, ValueError):
         return
+    end_xvfb(pid)
+
+
+def end_xvfb(pid):
     if _alive(pid, "Xvfb"):
         os.kill(pid, signal.SIGKILL)
 
