@@ -39,6 +39,9 @@ EXIT_PROGRAM, EXIT_KIT, EXIT_RUNNING, EXIT_LOG, EXIT_USAGE, EXIT_STOPPED, EXIT_S
 VK_SHIFT, VK_CONTROL, VK_MENU, VK_LWIN = 0x10, 0x11, 0x12, 0x5B
 # After a key that must not answer: the time a launcher that wrongly took it needs to act on it.
 KEY_SETTLE = 1.5
+# From the program's end to the launcher's count of its console's processes, before the pause:
+# the call log read and the summary written.
+PAUSE_SETTLE = 1.5
 # Folders that Explorer, 7-Zip and WinRAR run a file from when it is opened inside an archive.
 ARCHIVE_FOLDERS = ("Temp1_kit.zip", "7zO5C2A1F3B", "Rar$EXa1234.5678")
 # States of the walk looked for on the screen while it plays, in the walk's order.
@@ -134,11 +137,17 @@ def pid_of(output, timeout=20):
     return None
 
 
-def wait_screen(ctx, pid, pattern, timeout, settle=0):
+def wait_screen(ctx, pid, pattern, timeout, before_pause=False):
     """The text of the launcher's console once it matches pattern, or the last text read.
-    Before the launcher's closing pause, settle seconds pass first: a reader attached at the
-    moment it counts its console's processes would make it skip the pause."""
-    time.sleep(settle)
+    Before the launcher's closing pause (before_pause), nothing attaches to its console until
+    the program has ended and PAUSE_SETTLE has passed: a reader attached at the moment the
+    launcher counts its console's processes would make it skip the pause. The program's end,
+    which a loaded machine can make take seconds, is looked at from outside the console."""
+    if before_pause:
+        ends_by = time.monotonic() + 30
+        while left_running(ctx) and time.monotonic() < ends_by:
+            time.sleep(0.2)
+        time.sleep(PAUSE_SETTLE)
     deadline = time.monotonic() + timeout
     while True:
         text = ctx.desktop.quibpost("screen", pid)[1] if pid else ""
@@ -404,7 +413,7 @@ def check_ctrl_c(ctx, launcher):
     pid = pid_of(output)
     ctx.tray.wait_for("idle", timeout=30)
     ctx.desktop.quibpost("ctrlc", pid)
-    text = wait_screen(ctx, pid, r"Press Enter to close", 10, settle=5)
+    text = wait_screen(ctx, pid, r"Press Enter to close", 10, before_pause=True)
     key(ctx, pid)
     code, _ = finish(process, output, timeout=15)
     entries = calllog.read(log_of(ctx, text) or "")
@@ -423,7 +432,7 @@ def check_ctrl_c_at_hold(ctx, launcher):
     held = wait_screen(ctx, pid, r"Press Enter here to end the program", 30)
     typed = key(ctx, pid, VK_CONTROL)
     ctx.desktop.quibpost("ctrlc", pid)
-    text = wait_screen(ctx, pid, r"Press Enter to close", 10, settle=5)
+    text = wait_screen(ctx, pid, r"Press Enter to close", 10, before_pause=True)
     key(ctx, pid)
     code, _ = finish(process, output, timeout=15)
     left = left_running(ctx)
@@ -484,7 +493,7 @@ def check_console_trial(ctx, launcher, summary_path):
     ctx.check(code == 0 and ok, "with --hold the program stays, and padctl shows three firm fingers",
               "padctl %s %s; shows %s" % (code, out.strip(), shown))
     key(ctx, pid)
-    text = wait_screen(ctx, pid, r"Press Enter to close this window", 20, settle=5)
+    text = wait_screen(ctx, pid, r"Press Enter to close this window", 20, before_pause=True)
     shift = key(ctx, pid, VK_SHIFT)
     time.sleep(KEY_SETTLE)
     still_open = process.poll() is None
