@@ -203,7 +203,11 @@ def main():
     parser.add_argument("--display", action="store_true", help="run on your own $DISPLAY")
     parser.add_argument("--update-docs", action="store_true", help="write docs/demo.png and docs/tray.png")
     started = time.monotonic()
-    code = Demo(parser.parse_args()).run()
+    try:
+        code = Demo(parser.parse_args()).run()
+    except KeyboardInterrupt:  # its session is closed on the way out
+        say("stopped; nothing of it runs any more")
+        return 130
     say("done in %.0f s" % (time.monotonic() - started))
     return code
 

@@ -20,7 +20,8 @@ import shutil
 import signal
 import subprocess
 import tempfile
-import time
+
+from quibe2e import waits
 
 BASE_ENV = {"WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml="}
 SCREEN = "1024x768x24"
@@ -52,15 +53,6 @@ def _alive(pid, name):
             return comm.read().startswith(name)
     except (OSError, TypeError):
         return False
-
-
-def _wait_for(condition, timeout, interval=0.1):
-    deadline = time.monotonic() + timeout
-    while not condition():
-        if time.monotonic() >= deadline:
-            return False
-        time.sleep(interval)
-    return True
 
 
 class Session:
@@ -166,7 +158,7 @@ class Session:
         # A new prefix's registry reaches its files only when the wineserver saves it.
         quiet(["wineserver", "-k"], self.env)
         quiet(["wineserver", "-w"], self.env)
-        if code != 0 or not _wait_for(lambda: os.path.exists(os.path.join(self.prefix, "system.reg")), 10):
+        if code != 0 or not waits.until(lambda: os.path.exists(os.path.join(self.prefix, "system.reg")), 10, 0.1):
             raise RuntimeError("wineboot did not make a prefix in %s (see %s/wineboot.log)"
                                % (self.prefix, self.work_dir))
 
