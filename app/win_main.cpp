@@ -12,7 +12,7 @@
 namespace {
 
 // The hidden window's title, and the marker that the single-instance test looks for.
-const wchar_t WINDOW_TITLE[] = L"QUIB TOUCH PAD CENTER";
+const wchar_t WINDOW_TITLE[] = APP_WINDOW_TITLE;
 constexpr int CLASS_NAME_CHARS = 100;
 
 // The title on this desktop first; then the desktop's lock, which only one of two copies

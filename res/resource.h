@@ -1,5 +1,10 @@
-// Identifiers shared by the resource script and the code.
+// Identifiers shared by the resource script and the code, and by the tools and tests that find
+// the program's window and post to it.
 #pragma once
+
+// The hidden window's class and title: other programs find the program by them.
+#define APP_WINDOW_CLASS L"RAVIVAVIZIZU"
+#define APP_WINDOW_TITLE L"QUIB TOUCH PAD CENTER"
 
 #define IDS_APP_TITLE 103   // "RaviVAVizizu"
 #define IDM_ABOUT 104       // both accelerators; does nothing
