@@ -9,35 +9,6 @@
 
 namespace {
 
-// The value of "key=" in a log line, up to the next blank; false when the line has none.
-// Items follow a blank, but for the line's first, "t=".
-bool LogValue(const std::string& line, const char* key, std::string* value)
-{
-    const std::string wanted = std::string(" ") + key + "=";
-    size_t at = 0;
-    if (line.compare(0, wanted.size() - 1, wanted, 1, std::string::npos) == 0) {
-        at = wanted.size() - 1;
-    } else {
-        at = line.find(wanted);
-        if (at == std::string::npos) {
-            return false;
-        }
-        at += wanted.size();
-    }
-    const size_t end = line.find(' ', at);
-    *value = line.substr(at, end == std::string::npos ? std::string::npos : end - at);
-    return true;
-}
-
-int64_t LogNumber(const std::string& line, const char* key, int64_t fallback)
-{
-    std::string text;
-    if (!LogValue(line, key, &text) || text.empty()) {
-        return fallback;
-    }
-    return std::strtoll(text.c_str(), nullptr, 0);
-}
-
 double MedianOf(std::vector<double> values)
 {
     if (values.empty()) {
@@ -78,14 +49,12 @@ struct CALLCOUNTS {
     PICTUREREPLAY pictures;
 };
 
-void CountDelivery(const std::string& line, CALLCOUNTS& counts)
+void CountDelivery(const LOGLINE& line, CALLCOUNTS& counts)
 {
     const int64_t type = LogNumber(line, "type", -1);
     if (type == 259) {
         ++counts.statusReports;
-        std::string bytes;
-        LogValue(line, "bytes", &bytes);
-        ReplayStatusReport(counts.pictures, bytes);
+        ReplayStatusReport(counts.pictures, LogItem(line, "bytes"));
     } else if (type == 258) {
         ++counts.rawReports;
     } else {
@@ -93,19 +62,14 @@ void CountDelivery(const std::string& line, CALLCOUNTS& counts)
     }
 }
 
-void CountLine(const std::string& line, CALLCOUNTS& counts)
+void CountLine(const LOGLINE& line, CALLCOUNTS& counts)
 {
-    std::string name;
     const int64_t t = LogNumber(line, "t", 0);
-    if (LogValue(line, "event", &name)) {
-        if (name == "deliver") {
-            CountDelivery(line, counts);
-        }
+    if (LogItem(line, "event") == "deliver") {
+        CountDelivery(line, counts);
         return;
     }
-    if (!LogValue(line, "call", &name)) {
-        return;
-    }
+    const std::string name = LogItem(line, "call");
     const int64_t ret = LogNumber(line, "ret", 0);
     if (name == "TpConnect") {
         if (counts.linkedAt < 0) {
@@ -146,16 +110,28 @@ std::wstring PollLine(const CALLCOUNTS& counts)
                   MedianOf(GapsMs(counts.ticks)));
 }
 
+// The first unreadable line, named as the reader names it ("line N: TEXT"); a byte beyond
+// ASCII shows as "?", since the line may be cut inside a character.
+std::wstring UnreadableLine(const std::vector<std::string>& unreadable)
+{
+    std::wstring line = Format(L"unreadable call log lines: %u, the first ", static_cast<unsigned>(unreadable.size()));
+    for (const char c : unreadable.front()) {
+        line += static_cast<unsigned char>(c) < 0x80 ? static_cast<wchar_t>(c) : L'?';
+    }
+    return line;
+}
+
 }  // namespace
 
-std::vector<std::wstring> SummaryLines(const std::vector<std::string>& logLines, uint32_t exitCode)
+std::vector<std::wstring> SummaryLines(const std::vector<LOGLINE>& logLines, const std::vector<std::string>& unreadable,
+                                       uint32_t exitCode)
 {
     CALLCOUNTS counts;
-    for (const std::string& line : logLines) {
+    for (const LOGLINE& line : logLines) {
         CountLine(line, counts);
     }
     const PICTUREREPLAY& pictures = counts.pictures;
-    return {
+    std::vector<std::wstring> lines = {
         LinkLine(counts),
         PollLine(counts),
         Format(L"reports handled: %d (%d status, %d raw, %d other)",
@@ -166,4 +142,8 @@ std::vector<std::wstring> SummaryLines(const std::vector<std::string>& logLines,
                pictures.changes, pictures.removals, pictures.returns),
         Format(exitCode < 256 ? L"exit code: %u" : L"exit code: 0x%08X", exitCode),
     };
+    if (!unreadable.empty()) {
+        lines.push_back(UnreadableLine(unreadable));
+    }
+    return lines;
 }

@@ -152,3 +152,13 @@ void PauseIfOwnConsole()
     Say(L"Press Enter to close this window.");
     WaitForKeyOr(nullptr);
 }
+
+std::wstring WideOfUtf8(const std::string& text)
+{
+    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(size > 0 ? static_cast<size_t>(size) : 0, L'\0');
+    if (size > 0) {
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0], size);
+    }
+    return wide;
+}

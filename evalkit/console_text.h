@@ -4,6 +4,9 @@
 
 #include <string>
 
+// Text of the call log, UTF-8 bytes, as UTF-16 for the console.
+std::wstring WideOfUtf8(const std::string& text);
+
 // Writes the line and a line end to standard output.
 void Say(const std::wstring& line);
 

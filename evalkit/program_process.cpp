@@ -6,39 +6,9 @@
 
 namespace {
 
-const wchar_t PROGRAM_CLASS[] = L"RAVIVAVIZIZU";
-const wchar_t PROGRAM_TITLE[] = L"QUIB TOUCH PAD CENTER";
-
 // Holds the launched program for as long as the launcher lives; never closed by hand, so a
 // launcher ended in any way, Task Manager included, takes the program with it.
 HANDLE ProgramJob = nullptr;
-
-struct WINDOWSEARCH {
-    DWORD processId;
-    HWND found;
-};
-
-BOOL CALLBACK MatchProcessWindow(HWND window, LPARAM parameter)
-{
-    WINDOWSEARCH* search = reinterpret_cast<WINDOWSEARCH*>(parameter);
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    wchar_t className[32] = {};
-    if (processId == search->processId && GetClassNameW(window, className, 32) > 0 &&
-        lstrcmpW(className, PROGRAM_CLASS) == 0) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// The launched copy's own window, not another copy's that may have come up meanwhile.
-HWND WindowOfProcess(DWORD processId)
-{
-    WINDOWSEARCH search = {processId, nullptr};
-    EnumWindows(MatchProcessWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
 
 // The job that ends the program when the launcher's last handle to it closes. Processes that
 // the program starts (the maker's configurator, on a double-click) stay out of it.
@@ -73,18 +43,6 @@ void PutIntoJob(HANDLE process, DWORD* error)
     }
     if (ProgramJob == nullptr && *error == 0) {
         *error = ERROR_GEN_FAILURE;
-    }
-}
-
-// A program just started has no window yet: it gets the time to make one.
-HWND AwaitWindow(const PROCESS_INFORMATION& program, ULONGLONG deadline)
-{
-    for (;;) {
-        const HWND window = WindowOfProcess(program.dwProcessId);
-        if (window != nullptr || GetTickCount64() >= deadline ||
-            WaitForSingleObject(program.hProcess, 20) == WAIT_OBJECT_0) {
-            return window;
-        }
     }
 }
 
@@ -126,12 +84,6 @@ bool SameFile(const wchar_t* one, const wchar_t* other)
 }
 
 }  // namespace
-
-HWND FindProgramWindow()
-{
-    // By the title alone, as the program itself tells whether a copy already runs.
-    return FindWindowExW(nullptr, nullptr, nullptr, PROGRAM_TITLE);
-}
 
 COPYOWNER CopyOwner(HWND window, const std::wstring& folder, std::wstring* image, DWORD* error)
 {
@@ -193,21 +145,10 @@ bool StartProgram(const std::wstring& folder, const std::wstring& logPath, PROCE
     return !stopped;
 }
 
-bool EndWithExitCommand(const PROCESS_INFORMATION& program, DWORD limitMs)
-{
-    const ULONGLONG deadline = GetTickCount64() + limitMs;
-    const HWND window = AwaitWindow(program, deadline);
-    if (window == nullptr || !PostMessageW(window, WM_COMMAND, IDM_EXIT, 0)) {
-        return false;
-    }
-    const ULONGLONG now = GetTickCount64();
-    return WaitForSingleObject(program.hProcess, now < deadline ? static_cast<DWORD>(deadline - now) : 0) ==
-           WAIT_OBJECT_0;
-}
-
 bool EndProgram(const PROCESS_INFORMATION& program, DWORD limitMs)
 {
-    if (WaitForSingleObject(program.hProcess, 0) == WAIT_OBJECT_0 || EndWithExitCommand(program, limitMs)) {
+    if (WaitForSingleObject(program.hProcess, 0) == WAIT_OBJECT_0 ||
+        EndWithExitCommand(program.hProcess, program.dwProcessId, limitMs)) {
         return true;
     }
     TerminateProcess(program.hProcess, 1);

@@ -6,9 +6,7 @@
 
 #include <string>
 
-// The window of a copy that runs on this desktop, found as the program finds one: by the
-// title "QUIB TOUCH PAD CENTER" alone; nullptr when none runs here.
-HWND FindProgramWindow();
+#include "evalkit/program_window.h"
 
 enum COPYOWNER {
     COPY_THIS_KIT,   // this kit's QuibTPCenter.exe: it can only run the simulated library
@@ -26,11 +24,6 @@ COPYOWNER CopyOwner(HWND window, const std::wstring& folder, std::wstring* image
 // meanwhile. Without a job the program runs all the same, and *jobError says why.
 bool StartProgram(const std::wstring& folder, const std::wstring& logPath, PROCESS_INFORMATION* started, DWORD* error,
                   DWORD* jobError);
-
-// Posts the exit command (WM_COMMAND, IDM_EXIT) to the process's window, once it has one,
-// and waits for the process to end, all within limitMs. False when it made no window or is
-// still running.
-bool EndWithExitCommand(const PROCESS_INFORMATION& program, DWORD limitMs);
 
 // After a failure or a stop: ends the program by its exit command within limitMs, or failing
 // that by force, so the trial leaves nothing running. False when it took force.

@@ -24,10 +24,10 @@
 #include "evalkit/call_summary.h"
 #include "evalkit/console_text.h"
 #include "evalkit/kit_folder.h"
-#include "evalkit/log_tail.h"
 #include "evalkit/program_process.h"
 #include "evalkit/trial_stop.h"
 #include "evalkit/walk_follow.h"
+#include "padsim/log_tail.h"
 
 namespace {
 
@@ -148,17 +148,6 @@ bool CreateEmptyFile(const std::wstring& path, DWORD* error)
     }
     CloseHandle(file);
     return true;
-}
-
-std::vector<std::string> ReadLogLines(const std::wstring& path)
-{
-    std::vector<std::string> lines;
-    LOGTAIL tail;
-    if (OpenLogTail(path, &tail)) {
-        ReadNewLines(tail, &lines);
-        CloseLogTail(tail);
-    }
-    return lines;
 }
 
 // The summary as UTF-8 with CRLF line ends; 0, or the system's error code.
@@ -294,7 +283,7 @@ bool HoldUntilKey(HANDLE process)
 
 int EndAndSummarise(const PROCESS_INFORMATION& program, const std::wstring& logPath, const std::wstring& temp)
 {
-    if (!EndWithExitCommand(program, EXIT_LIMIT_MS)) {
+    if (!EndWithExitCommand(program.hProcess, program.dwProcessId, EXIT_LIMIT_MS)) {
         EndProgram(program, STOP_LIMIT_MS);
         return Fail(EXIT_PROGRAM, L"QuibTPCenter.exe did not end on its exit command; it was ended by force "
                                   L"(call log: " +
@@ -302,7 +291,9 @@ int EndAndSummarise(const PROCESS_INFORMATION& program, const std::wstring& logP
     }
     DWORD exitCode = 0;
     GetExitCodeProcess(program.hProcess, &exitCode);
-    std::vector<std::wstring> lines = SummaryLines(ReadLogLines(logPath), exitCode);
+    std::vector<std::string> unreadable;
+    const std::vector<LOGLINE> logLines = ReadLogFile(logPath, &unreadable);
+    std::vector<std::wstring> lines = SummaryLines(logLines, unreadable, exitCode);
     lines.push_back(L"call log: " + logPath);
     const std::wstring summaryPath = temp + SUMMARY_NAME;
     const DWORD error = WriteSummaryFile(summaryPath, lines);

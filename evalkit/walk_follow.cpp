@@ -3,8 +3,8 @@
 #include <vector>
 
 #include "evalkit/console_text.h"
-#include "evalkit/log_tail.h"
 #include "evalkit/trial_stop.h"
+#include "padsim/log_tail.h"
 
 const char WALK_END_MARK[] = "walk end";
 
@@ -12,32 +12,16 @@ namespace {
 
 constexpr DWORD LOOK_EVERY_MS = 100;  // the library writes its log every 10 ms
 
-// The text of a mark line ("... event=mark text=TEXT"), or false for any other line.
-bool MarkText(const std::string& line, std::string* text)
+// The library's complaint about the walk (an error event from the scenario): "line N: WHY",
+// or "WHY" alone for the file as a whole (line 0).
+bool WalkError(const LOGLINE& line, std::string* problem)
 {
-    static const char key[] = " event=mark text=";
-    const size_t at = line.find(key);
-    if (at == std::string::npos) {
+    if (!LineHas(line, {{"event", "error"}, {"source", "scenario"}})) {
         return false;
     }
-    *text = line.substr(at + sizeof key - 1);
-    return true;
-}
-
-// The library's complaint about the walk ("... event=error source=scenario line=N text=WHY"):
-// "line N: WHY", or "WHY" alone for the file as a whole (line 0).
-bool WalkError(const std::string& line, std::string* problem)
-{
-    static const char key[] = " event=error source=scenario line=";
-    const size_t at = line.find(key);
-    if (at == std::string::npos) {
-        return false;
-    }
-    const size_t number = at + sizeof key - 1;
-    const size_t text = line.find(" text=", number);
-    const std::string lineNumber = line.substr(number, text == std::string::npos ? std::string::npos : text - number);
-    const std::string why = text == std::string::npos ? std::string("unreadable") : line.substr(text + 6);
-    *problem = lineNumber == "0" ? why : "line " + lineNumber + ": " + why;
+    const std::string number = LogItem(line, "line");
+    const std::string why = line.count("text") != 0 ? LogItem(line, "text") : std::string("unreadable");
+    *problem = number == "0" ? why : "line " + number + ": " + why;
     return true;
 }
 
@@ -64,20 +48,21 @@ WALKEND FollowWalk(HANDLE process, const std::wstring& logPath, DWORD limitMs, s
         if (tail.file == INVALID_HANDLE_VALUE) {
             OpenLogTail(logPath, &tail);
         }
-        std::vector<std::string> lines;
+        std::vector<LOGLINE> lines;
         if (tail.file != INVALID_HANDLE_VALUE) {
             ReadNewLines(tail, &lines);
         }
-        for (const std::string& line : lines) {
+        for (const LOGLINE& line : lines) {
             std::string text;
             if (WalkError(line, &text)) {
                 *problem = WideOfUtf8(text);
                 end = WALK_UNREADABLE;
                 break;
             }
-            if (!MarkText(line, &text)) {
+            if (LogItem(line, "event") != "mark") {
                 continue;
             }
+            text = LogItem(line, "text");
             if (text == WALK_END_MARK) {
                 end = WALK_DONE;
                 break;

@@ -1,9 +1,12 @@
-// The log's line format: what scripts and tests parse.
+// The log's line format, and its reader checked against the writer's own lines: every line
+// written below reads back, and what the writer never writes does not.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "padsim/log_line.h"
 #include "padsim/log_record.h"
 
 namespace {
@@ -27,6 +30,20 @@ std::string Format(const SIMLOGRECORD& record)
 {
     char line[LOG_LINE_CAPACITY];
     const size_t length = FormatLogRecord(record, 7, line);
+    LOGREADER reader;
+    std::vector<LOGLINE> read;
+    TakeLogText(reader, line, length, &read);
+    EXPECT_EQ(read.size(), 1u) << std::string(line, length);
+    if (read.size() == 1) {
+        EXPECT_EQ(read[0].at("t"), std::to_string(record.micros));
+        EXPECT_EQ(read[0].at("tid"), std::to_string(record.threadId));
+        EXPECT_EQ(read[0].at("pid"), "7");
+        if (record.kind == LOG_CALL) {
+            EXPECT_EQ(LogItem(read[0], "ret"), std::to_string(record.values[3]));
+        } else {
+            EXPECT_EQ(read[0].count("event"), 1u);
+        }
+    }
     return std::string(line, length);
 }
 
@@ -135,6 +152,38 @@ TEST(LogFormat, TheLongestLineFitsTheLineCapacity)
     EXPECT_EQ(line[length - 1], '\n');
     EXPECT_EQ(std::string(line, length).find("text=" + std::string(LOG_TEXT_CAPACITY, 'z')),
               length - LOG_TEXT_CAPACITY - 6);
+}
+
+TEST(LogFormat, TheReaderRefusesWhatTheWriterNeverWrites)
+{
+    for (const char* text :
+         {"", "garbage", "t=1 tid=2 pid=3", "t=x tid=2 pid=3 event=mark",
+          "tid=2 t=1 pid=3 event=mark", "t=1 tid=2 pid=3 call=TpConnect",
+          "t=1 tid=2 pid=3 call=TpConnect ret=1 ", "t=1 tid=2 pid=3 call=TpConnect ret=yes",
+          "t=1 tid=2 pid=3 event=mark  text=a",
+          "t=1 tid=2 pid=3 event=held n=", "t=1 tid=2 pid=3 event=held n=1 n=2",
+          "t=1 tid=2 pid=3 call=TpIsDisabled ret=1 event=mark",
+          "t=1 tid=2 pid=3 event=set Name=x"}) {
+        LOGLINE line;
+        EXPECT_FALSE(ParseLogLine(text, &line)) << text;
+    }
+}
+
+TEST(LogFormat, TheReaderNamesABadLineAndWaitsForAnUnfinishedOne)
+{
+    LOGREADER reader;
+    std::vector<LOGLINE> lines;
+    const std::string text = "t=1 tid=2 pid=3 call=TpConnect instance=0x140000000 ret=-1\r\nnot a "
+                             "line\nt=2 tid=2 pid=3 ev";
+    TakeLogText(reader, text.data(), text.size(), &lines);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(LogNumber(lines[0], "instance", 0), 0x140000000);
+    EXPECT_EQ(LogNumber(lines[0], "ret", 0), -1);
+    EXPECT_EQ(reader.unreadable, std::vector<std::string>{"line 2: not a line"});
+    TakeLogText(reader, "ent=mark text=a b=c\n", 20, &lines);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(LogItem(lines[1], "text"), "a b=c");
+    EXPECT_EQ(reader.unreadable.size(), 1u);
 }
 
 }  // namespace

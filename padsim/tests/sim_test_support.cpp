@@ -1,5 +1,7 @@
 #include "padsim/tests/sim_test_support.h"
 
+#include <gtest/gtest.h>
+
 std::wstring UniqueName(const std::wstring& stem)
 {
     return stem + L"-" + std::to_wstring(GetCurrentProcessId());
@@ -23,72 +25,14 @@ void WriteTextFile(const std::wstring& path, const std::string& text)
     CloseHandle(file);
 }
 
-std::string ReadTextFile(const std::wstring& path)
-{
-    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    std::string text;
-    if (file == INVALID_HANDLE_VALUE) {
-        return text;
-    }
-    char chunk[65536];
-    DWORD got = 0;
-    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) {
-        text.append(chunk, got);
-    }
-    CloseHandle(file);
-    return text;
-}
-
-LOGLINE ParseLogLine(const std::string& line)
-{
-    LOGLINE items;
-    size_t position = 0;
-    while (position < line.size()) {
-        const size_t equals = line.find('=', position);
-        if (equals == std::string::npos) {
-            break;
-        }
-        const std::string key = line.substr(position, equals - position);
-        if (key == "text" || key == "bytes") {
-            items[key] = line.substr(equals + 1);
-            break;
-        }
-        size_t end = line.find(' ', equals);
-        end = end == std::string::npos ? line.size() : end;
-        items[key] = line.substr(equals + 1, end - equals - 1);
-        position = end + 1;
-    }
-    return items;
-}
-
 std::vector<LOGLINE> ReadLogLines(const std::wstring& path)
 {
-    const std::string text = ReadTextFile(path);
-    std::vector<LOGLINE> lines;
-    size_t start = 0;
-    for (size_t end = text.find('\n'); end != std::string::npos; end = text.find('\n', start)) {
-        lines.push_back(ParseLogLine(text.substr(start, end - start)));
-        start = end + 1;
+    std::vector<std::string> unreadable;
+    std::vector<LOGLINE> lines = ReadLogFile(path, &unreadable);
+    for (const std::string& line : unreadable) {
+        ADD_FAILURE() << "the call log has a line that does not parse, " << line;
     }
     return lines;
-}
-
-std::vector<LOGLINE> LinesWith(const std::vector<LOGLINE>& lines, const LOGLINE& wanted)
-{
-    std::vector<LOGLINE> found;
-    for (const LOGLINE& line : lines) {
-        bool matches = true;
-        for (const auto& item : wanted) {
-            const auto it = line.find(item.first);
-            matches = matches && it != line.end() && it->second == item.second;
-        }
-        if (matches) {
-            found.push_back(line);
-        }
-    }
-    return found;
 }
 
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs)

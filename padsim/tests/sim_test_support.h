@@ -1,29 +1,22 @@
-// Helpers shared by the simulator's Windows tests: temporary files, the log's lines as
-// key=value maps, and running a program of the bin directory as a child process.
+// Helpers shared by the simulator's Windows tests: temporary files, the log's lines, and
+// running a program of the bin directory as a child process.
 #pragma once
 
 #include <windows.h>
 
 #include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
-using LOGLINE = std::map<std::string, std::string>;
+#include "padsim/log_tail.h"
 
 // A fresh path in the temporary directory, unique to this process and name.
 std::wstring TempFilePath(const std::wstring& name);
 
 void WriteTextFile(const std::wstring& path, const std::string& text);
-std::string ReadTextFile(const std::wstring& path);
 
-// "t=1 tid=2 call=TpIsDisabled ret=0" as {t:1, tid:2, call:TpIsDisabled, ret:0}; a "text"
-// or "bytes" item takes the rest of the line.
-LOGLINE ParseLogLine(const std::string& line);
+// The log's complete lines; each one that does not parse fails the test that reads it.
 std::vector<LOGLINE> ReadLogLines(const std::wstring& path);
-
-// The lines that have every given key with the given value.
-std::vector<LOGLINE> LinesWith(const std::vector<LOGLINE>& lines, const LOGLINE& wanted);
 
 // Polls the log until a line with the given items is there or timeoutMs passes; returns the
 // log as last read.

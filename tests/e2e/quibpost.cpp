@@ -62,16 +62,15 @@
 #include <string>
 #include <vector>
 
+#include "evalkit/program_window.h"
+#include "res/resource.h"
+
 namespace {
 
 enum : int { EXIT_DONE = 0, EXIT_FAILED = 2, EXIT_USAGE = 3 };
 
-const wchar_t PROGRAM_CLASS[] = L"RAVIVAVIZIZU";
-const wchar_t PROGRAM_TITLE[] = L"QUIB TOUCH PAD CENTER";
 const wchar_t CONFIGURATOR_CLASS[] = L"#32770";
 const wchar_t CONFIGURATOR_TITLE[] = L"QUIB Touch Pad";
-constexpr UINT_PTR IDT_LINK = 101;
-constexpr WPARAM IDM_EXIT = 105;
 
 constexpr DWORD SEND_TIMEOUT_MS = 5000;
 constexpr int FLOOD_BATCH = 100;
@@ -114,17 +113,13 @@ bool JoinDesktop(const wchar_t* name)
 
 HWND ProgramWindow()
 {
-    return FindWindowW(PROGRAM_CLASS, PROGRAM_TITLE);
+    const std::vector<HWND> windows = WindowsOf(APP_WINDOW_CLASS, APP_WINDOW_TITLE);
+    return windows.empty() ? nullptr : windows.front();
 }
 
 std::vector<HWND> ConfiguratorDialogs()
 {
-    std::vector<HWND> dialogs;
-    HWND dialog = nullptr;
-    while ((dialog = FindWindowExW(nullptr, dialog, CONFIGURATOR_CLASS, CONFIGURATOR_TITLE)) != nullptr) {
-        dialogs.push_back(dialog);
-    }
-    return dialogs;
+    return WindowsOf(CONFIGURATOR_CLASS, CONFIGURATOR_TITLE);
 }
 
 // MSG [WPARAM [LPARAM]] from the arguments after the command.

@@ -108,32 +108,18 @@ protected:
         SetEnvironmentVariableW(L"QUIBSIM_SCENARIO", scenario.c_str());
     }
 
-    // The log's lines once one of them holds the text, or all of them at the time limit.
-    std::vector<std::string> LinesOnceLogged(const std::string& text, DWORD timeLimitMs = 20000)
-    {
-        const ULONGLONG deadline = GetTickCount64() + timeLimitMs;
-        std::vector<std::string> lines = ReadLines(log);
-        while (CountLinesWith(lines, text) == 0 && GetTickCount64() < deadline) {
-            Sleep(50);
-            lines = ReadLines(log);
-        }
-        return lines;
-    }
-
     std::wstring log;
     std::wstring scenario;
     ProgramProcess program;
 };
 
-// Poll ticks logged after the line that holds the text: the window thread's work after it.
-int PollsAfter(const std::vector<std::string>& lines, const std::string& text)
+// Poll ticks logged after the mark: the window thread's work after it.
+size_t PollsAfter(const std::vector<LOGLINE>& lines, const std::string& mark)
 {
-    const auto marker = std::find_if(lines.begin(), lines.end(),
-                                     [&](const std::string& line) { return line.find(text) != std::string::npos; });
-    if (marker == lines.end()) {
-        return 0;
-    }
-    return CountLinesWith(std::vector<std::string>(marker, lines.end()), "call=TpIsDisabled");
+    const auto marker = std::find_if(lines.begin(), lines.end(), [&](const LOGLINE& line) {
+        return LineHas(line, {{"event", "mark"}, {"text", mark}});
+    });
+    return LinesWith(std::vector<LOGLINE>(marker, lines.end()), {{"call", "TpIsDisabled"}}).size();
 }
 
 TEST_F(No140Program, LinksShowsTheMissingIconAndRunsOn)
@@ -159,33 +145,32 @@ TEST_F(No140Program, LinksShowsTheMissingIconAndRunsOn)
                 "mark done\n");
     program = StartProgram(L"", SW_SHOWNORMAL, NO140_PROGRAM);
     ASSERT_NE(program.process, nullptr);
-    HWND window = WaitForProgramWindow(program.processId);
+    HWND window = WaitForProgramWindow(program);
     ASSERT_NE(window, nullptr);
 
-    std::vector<std::string> lines = LinesOnceLogged("text=done");
-    ASSERT_EQ(CountLinesWith(lines, "text=done"), 1) << "the scenario did not play to its end";
-    ASSERT_EQ(CountLinesWith(lines, "call=TpConnect"), 1);
-    const auto connect = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
-        return line.find("call=TpConnect") != std::string::npos;
-    });
-    EXPECT_NE(connect->find(" ret=1"), std::string::npos) << *connect;
-    EXPECT_EQ(CountLinesWith(lines, "event=deliver"), 7);
+    std::vector<LOGLINE> lines = WaitForLogLine(log, {{"event", "mark"}, {"text", "done"}}, 20000);
+    ASSERT_EQ(LinesWith(lines, {{"event", "mark"}, {"text", "done"}}).size(), 1u)
+        << "the scenario did not play to its end";
+    const std::vector<LOGLINE> connects = LinesWith(lines, {{"call", "TpConnect"}});
+    ASSERT_EQ(connects.size(), 1u);
+    EXPECT_EQ(LogItem(connects[0], "ret"), "1");
+    EXPECT_EQ(LinesWith(lines, {{"event", "deliver"}}).size(), 7u);
 
     // The window thread goes on polling after the missing icon was drawn; wait for the
     // poll to be seen well past the last report.
     const ULONGLONG deadline = GetTickCount64() + 20000;
-    while (PollsAfter(lines, "text=done") < 20 && GetTickCount64() < deadline) {
+    while (PollsAfter(lines, "done") < 20 && GetTickCount64() < deadline) {
         Sleep(50);
-        lines = ReadLines(log);
+        lines = ReadLogLines(log);
     }
-    EXPECT_GE(PollsAfter(lines, "text=three fingers, firmest"), 20);
-    EXPECT_GE(PollsAfter(lines, "text=done"), 20);
-    EXPECT_EQ(CountLinesWith(lines, "event=error"), 0);
+    EXPECT_GE(PollsAfter(lines, "three fingers, firmest"), 20u);
+    EXPECT_GE(PollsAfter(lines, "done"), 20u);
+    EXPECT_EQ(LinesWith(lines, {{"event", "error"}}).size(), 0u);
     ASSERT_EQ(WaitForSingleObject(program.process, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the program ended";
 
     ASSERT_TRUE(PostMessageW(window, WM_COMMAND, IDM_EXIT, 0));
     EXPECT_EQ(WaitForExit(program), 0u);
-    EXPECT_EQ(CountLinesWith(ReadLines(log), "call=TpDisconnect"), 1);
+    EXPECT_EQ(CountInLog(log, {{"call", "TpDisconnect"}}), 1u);
 }
 
 }  // namespace

@@ -23,11 +23,12 @@
 #include <cwchar>
 #include <string>
 
+#include "res/resource.h"
+
 namespace {
 
 enum : int { EXIT_DONE = 0, EXIT_FAILED = 2, EXIT_USAGE = 3 };
 
-constexpr WORD IDM_EXIT = 105;
 const wchar_t REFERENCE_TITLE[] = L"QUIB PERF REFERENCE TIMER";
 const wchar_t TRAY_REFERENCE_TITLE[] = L"QUIB PERF REFERENCE TRAY";
 constexpr UINT TRAY_REFERENCE_ICON_ID = 1;

@@ -1,12 +1,9 @@
 #include "tests/windows/program/program_process.h"
 
-#include <cstdio>
 #include <string>
 
+#include "res/resource.h"
 #include "tests/windows/support/debug_run.h"
-
-const wchar_t PROGRAM_CLASS[] = L"RAVIVAVIZIZU";
-const wchar_t PROGRAM_TITLE[] = L"QUIB TOUCH PAD CENTER";
 
 ProgramProcess StartProgram(const std::wstring& arguments, WORD showCommand, const wchar_t* exe,
                             const wchar_t* desktop)
@@ -34,28 +31,12 @@ ProgramProcess StartProgram(const std::wstring& arguments, WORD showCommand, con
 
 std::vector<HWND> ProgramWindows()
 {
-    std::vector<HWND> windows;
-    HWND window = nullptr;
-    while ((window = FindWindowExW(nullptr, window, PROGRAM_CLASS, PROGRAM_TITLE)) != nullptr) {
-        windows.push_back(window);
-    }
-    return windows;
+    return WindowsOf(APP_WINDOW_CLASS, APP_WINDOW_TITLE);
 }
 
-HWND WaitForProgramWindow(DWORD processId, DWORD timeLimitMs)
+HWND WaitForProgramWindow(const ProgramProcess& program, DWORD timeLimitMs)
 {
-    const ULONGLONG deadline = GetTickCount64() + timeLimitMs;
-    do {
-        for (HWND window : ProgramWindows()) {
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == processId) {
-                return window;
-            }
-        }
-        Sleep(20);
-    } while (GetTickCount64() < deadline);
-    return nullptr;
+    return AwaitProgramWindow(program.process, program.processId, timeLimitMs);
 }
 
 DWORD WaitForExit(const ProgramProcess& program, DWORD timeLimitMs)
@@ -89,44 +70,16 @@ std::wstring UseFreshSimulatorLog(const wchar_t* name)
     return path;
 }
 
-std::vector<std::string> ReadLines(const std::wstring& path)
+size_t CountInLog(const std::wstring& log, const LOGLINE& wanted)
 {
-    std::vector<std::string> lines;
-    FILE* file = _wfopen(path.c_str(), L"rb");
-    if (file == nullptr) {
-        return lines;
-    }
-    std::string line;
-    for (int c; (c = fgetc(file)) != EOF;) {
-        if (c == '\n') {
-            lines.push_back(line);
-            line.clear();
-        } else if (c != '\r') {
-            line += static_cast<char>(c);
-        }
-    }
-    fclose(file);
-    return lines;
+    return LinesWith(ReadLogLines(log), wanted).size();
 }
 
-int CountLinesWith(const std::vector<std::string>& lines, const std::string& text)
+size_t CallsInLog(const std::wstring& log)
 {
-    int count = 0;
-    for (const std::string& line : lines) {
-        count += line.find(text) != std::string::npos;
+    size_t calls = 0;
+    for (const LOGLINE& line : ReadLogLines(log)) {
+        calls += line.count("call");
     }
-    return count;
-}
-
-bool LinkedInLog(const std::wstring& log, DWORD processId)
-{
-    const std::string process = " pid=" + std::to_string(processId) + " call=TpConnect ";
-    for (const std::string& line : ReadLines(log)) {
-        const std::string accepted = " ret=1";
-        if (line.find(process) != std::string::npos && line.size() > accepted.size() &&
-            line.compare(line.size() - accepted.size(), accepted.size(), accepted) == 0) {
-            return true;
-        }
-    }
-    return false;
+    return calls;
 }

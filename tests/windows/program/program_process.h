@@ -1,5 +1,7 @@
-// Runs the real QuibTPCenter.exe as a separate process, with the simulated touchpad
-// library beside it, for the start-up, exit and end-to-end tests.
+// Runs the real QuibTPCenter.exe as a separate process, with the simulated touchpad library
+// beside it, for the start-up, exit and end-to-end tests. Its window is found and ended as
+// the launcher does it (evalkit/program_window.h); its call log is read with the simulated
+// library's own reader (padsim/tests/sim_test_support.h).
 #pragma once
 
 #include <windows.h>
@@ -7,21 +9,21 @@
 #include <string>
 #include <vector>
 
+#include "evalkit/program_window.h"
+#include "padsim/tests/sim_test_support.h"
+
 struct ProgramProcess {
     HANDLE process = nullptr;
     DWORD processId = 0;
 };
-
-extern const wchar_t PROGRAM_CLASS[];
-extern const wchar_t PROGRAM_TITLE[];
 
 // Starts the program (or a test build of it, named by exe) from the test's own folder with
 // the given arguments and show command, on the named desktop or else on the test's own.
 ProgramProcess StartProgram(const std::wstring& arguments = L"", WORD showCommand = SW_SHOWNORMAL,
                             const wchar_t* exe = L"QuibTPCenter.exe", const wchar_t* desktop = nullptr);
 
-// The program's window once it exists, or null after the time limit.
-HWND WaitForProgramWindow(DWORD processId, DWORD timeLimitMs = 10000);
+// The program's window once it exists; null when the program ended first or after the time limit.
+HWND WaitForProgramWindow(const ProgramProcess& program, DWORD timeLimitMs = 10000);
 std::vector<HWND> ProgramWindows();
 
 // The exit code, or STILL_ACTIVE if the program still runs at the time limit.
@@ -31,10 +33,11 @@ DWORD WaitForExit(const ProgramProcess& program, DWORD timeLimitMs = 10000);
 void EndProgram(ProgramProcess& program);
 
 // A fresh log file for the simulated library, named in QUIBSIM_LOG for programs started
-// from now on; and its lines.
+// from now on.
 std::wstring UseFreshSimulatorLog(const wchar_t* name);
-std::vector<std::string> ReadLines(const std::wstring& path);
-int CountLinesWith(const std::vector<std::string>& lines, const std::string& text);
 
-// Whether the simulated library in the given process has accepted a link, by its log.
-bool LinkedInLog(const std::wstring& log, DWORD processId);
+// How many lines of the log have every item of wanted, {{"call", "TpDisconnect"}} say.
+size_t CountInLog(const std::wstring& log, const LOGLINE& wanted);
+
+// How many library calls of any entry the log holds.
+size_t CallsInLog(const std::wstring& log);

@@ -41,7 +41,7 @@ TEST_F(StartupTest, RunsHiddenAndEndsWithExitCommand)
     // Arguments and the show command change nothing: the window is never shown.
     ProgramProcess& program = Start(L"/show --maximize extra", SW_SHOWMAXIMIZED);
     ASSERT_NE(program.process, nullptr);
-    HWND window = WaitForProgramWindow(program.processId);
+    HWND window = WaitForProgramWindow(program);
     ASSERT_NE(window, nullptr);
     Sleep(300);
     EXPECT_FALSE(IsWindowVisible(window));
@@ -49,13 +49,13 @@ TEST_F(StartupTest, RunsHiddenAndEndsWithExitCommand)
     ASSERT_TRUE(PostMessageW(window, WM_COMMAND, IDM_EXIT, 0));
     EXPECT_EQ(WaitForExit(program), 0u);
     Sleep(100);
-    EXPECT_EQ(CountLinesWith(ReadLines(log), "TpDisconnect"), 1);
+    EXPECT_EQ(CountInLog(log, {{"call", "TpDisconnect"}}), 1u);
 }
 
 TEST_F(StartupTest, ExitCommandFromAnAcceleratorSourceEndsItToo)
 {
     ProgramProcess& program = Start();
-    HWND window = WaitForProgramWindow(program.processId);
+    HWND window = WaitForProgramWindow(program);
     ASSERT_NE(window, nullptr);
     ASSERT_TRUE(PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 1), 0));
     EXPECT_EQ(WaitForExit(program), 0u);
@@ -64,30 +64,30 @@ TEST_F(StartupTest, ExitCommandFromAnAcceleratorSourceEndsItToo)
 TEST_F(StartupTest, CloseEndsItWithoutTellingTheLibrary)
 {
     ProgramProcess& program = Start();
-    HWND window = WaitForProgramWindow(program.processId);
+    HWND window = WaitForProgramWindow(program);
     ASSERT_NE(window, nullptr);
     ASSERT_TRUE(PostMessageW(window, WM_CLOSE, 0, 0));
     EXPECT_EQ(WaitForExit(program), 0u);
     Sleep(100);
-    EXPECT_EQ(CountLinesWith(ReadLines(log), "TpDisconnect"), 0);
+    EXPECT_EQ(CountInLog(log, {{"call", "TpDisconnect"}}), 0u);
 }
 
 TEST_F(StartupTest, QuitMessageToItsThreadEndsItWithItsCode)
 {
     ProgramProcess& program = Start();
-    HWND window = WaitForProgramWindow(program.processId);
+    HWND window = WaitForProgramWindow(program);
     ASSERT_NE(window, nullptr);
     const DWORD thread = GetWindowThreadProcessId(window, nullptr);
     ASSERT_TRUE(PostThreadMessageW(thread, WM_QUIT, 7, 0));
     EXPECT_EQ(WaitForExit(program), 7u);
     Sleep(100);
-    EXPECT_EQ(CountLinesWith(ReadLines(log), "TpDisconnect"), 0);
+    EXPECT_EQ(CountInLog(log, {{"call", "TpDisconnect"}}), 0u);
 }
 
 TEST_F(StartupTest, SecondStartEndsAtOnceAndLeavesTheFirstAlone)
 {
     ProgramProcess& first = Start();
-    HWND window = WaitForProgramWindow(first.processId);
+    HWND window = WaitForProgramWindow(first);
     ASSERT_NE(window, nullptr);
 
     ProgramProcess& second = Start();
@@ -111,7 +111,7 @@ TEST_F(StartupTest, AnyWindowWithItsTitleBlocksTheStart)
     EXPECT_TRUE(ProgramWindows().empty());
     DestroyWindow(impostor);
     // Nothing else was done: no library call at all.
-    EXPECT_TRUE(ReadLines(log).empty() || CountLinesWith(ReadLines(log), "call=") == 0);
+    EXPECT_EQ(CallsInLog(log), 0u);
 }
 
 TEST_F(StartupTest, SimultaneousStartsLeaveOneCopy)
@@ -122,7 +122,7 @@ TEST_F(StartupTest, SimultaneousStartsLeaveOneCopy)
     HWND window = nullptr;
     for (const ProgramProcess& program : programs) {
         if (window == nullptr) {
-            window = WaitForProgramWindow(program.processId, 3000);
+            window = WaitForProgramWindow(program, 3000);
         }
     }
     ASSERT_NE(window, nullptr);
@@ -156,13 +156,13 @@ TEST_F(StartupTest, HeldDesktopLockEndsTheStart)
     ProgramProcess& program = Start();
     EXPECT_EQ(WaitForExit(program), 0u);
     CloseHandle(lock);
-    EXPECT_EQ(CountLinesWith(ReadLines(log), "call="), 0);
+    EXPECT_EQ(CallsInLog(log), 0u);
 }
 
 bool WaitForLink(const std::wstring& log, DWORD processId)
 {
     const ULONGLONG deadline = GetTickCount64() + 8000;
-    while (!LinkedInLog(log, processId)) {
+    while (CountInLog(log, {{"pid", std::to_string(processId)}, {"call", "TpConnect"}, {"ret", "1"}}) == 0) {
         if (GetTickCount64() > deadline) {
             return false;
         }
@@ -177,7 +177,7 @@ bool WaitForLink(const std::wstring& log, DWORD processId)
 TEST_F(StartupTest, EachDesktopRunsItsOwnCopy)
 {
     ProgramProcess& here = Start();
-    ASSERT_NE(WaitForProgramWindow(here.processId), nullptr);
+    ASSERT_NE(WaitForProgramWindow(here), nullptr);
     for (const std::wstring& name : {std::wstring(L"QuibStartupOther"), std::wstring(150, L'Q')}) {
         SCOPED_TRACE(name.size());
         HDESK other = CreateDesktopW(name.c_str(), nullptr, nullptr, 0, GENERIC_ALL, nullptr);
@@ -190,7 +190,7 @@ TEST_F(StartupTest, EachDesktopRunsItsOwnCopy)
         programs.push_back(StartProgram(L"", SW_SHOWNORMAL, L"QuibTPCenter.exe", name.c_str()));
         EXPECT_EQ(WaitForExit(programs.back()), 0u);
         EXPECT_EQ(WaitForSingleObject(there.process, 0), static_cast<DWORD>(WAIT_TIMEOUT));
-        EXPECT_EQ(CountLinesWith(ReadLines(log), "pid=" + std::to_string(programs.back().processId) + " "), 0);
+        EXPECT_EQ(CountInLog(log, {{"pid", std::to_string(programs.back().processId)}}), 0u);
         EndProgram(there);
         CloseDesktop(other);
     }
@@ -204,20 +204,20 @@ TEST_F(StartupTest, RestartTheMomentTheWindowIsGoneRuns)
     SetEnvironmentVariableW(L"QUIBSIM_DETACH_DELAY_MS", L"400");
     ProgramProcess& old = Start();
     SetEnvironmentVariableW(L"QUIBSIM_DETACH_DELAY_MS", nullptr);
-    HWND window = WaitForProgramWindow(old.processId);
+    HWND window = WaitForProgramWindow(old);
     ASSERT_NE(window, nullptr);
     ASSERT_TRUE(WaitForLink(log, old.processId));
 
     ASSERT_TRUE(PostMessageW(window, WM_COMMAND, IDM_EXIT, 0));
     const ULONGLONG deadline = GetTickCount64() + 5000;
-    while (FindWindowExW(nullptr, nullptr, nullptr, PROGRAM_TITLE) != nullptr && GetTickCount64() < deadline) {
+    while (FindProgramWindow() != nullptr && GetTickCount64() < deadline) {
         Sleep(1);
     }
     ProgramProcess& next = Start();
     ASSERT_EQ(WaitForSingleObject(old.process, 0), static_cast<DWORD>(WAIT_TIMEOUT))
         << "the old process ended before the new start: no gap was tested";
 
-    EXPECT_NE(WaitForProgramWindow(next.processId), nullptr);
+    EXPECT_NE(WaitForProgramWindow(next), nullptr);
     EXPECT_TRUE(WaitForLink(log, next.processId));
     EXPECT_EQ(WaitForExit(old), 0u);
 }
@@ -227,11 +227,11 @@ TEST_F(StartupTest, FirstLinkAttemptComesAfterTheLinkPeriod)
     SetEnvironmentVariableW(L"QUIBSIM_SCENARIO", nullptr);
     const ULONGLONG started = GetTickCount64();
     ProgramProcess& program = Start();
-    HWND window = WaitForProgramWindow(program.processId);
+    HWND window = WaitForProgramWindow(program);
     ASSERT_NE(window, nullptr);
     ULONGLONG firstConnect = 0;
     while (GetTickCount64() - started < 8000) {
-        if (CountLinesWith(ReadLines(log), "TpConnect") > 0) {
+        if (CountInLog(log, {{"call", "TpConnect"}}) > 0) {
             firstConnect = GetTickCount64();
             break;
         }
@@ -256,8 +256,7 @@ TEST_F(StartupTest, WritesTheConfiguratorPathToTheDebugger)
     RegCloseKey(key);
 
     const DebugRun run = RunUnderDebugger(L"\"" + ThisProgramFolder() + L"QuibTPCenter.exe\"", 15000, [] {
-        HWND window = FindWindowW(PROGRAM_CLASS, PROGRAM_TITLE);
-        PostMessageW(window, WM_COMMAND, IDM_EXIT, 0);
+        PostMessageW(FindProgramWindow(), WM_COMMAND, IDM_EXIT, 0);
     });
     RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\QUIB\\QUIB Touch Pad");
 
