@@ -20,9 +20,10 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from quibe2e import calllog, icons, montage, summary, waits  # noqa: E402
 from quibe2e.icons import CONTACT_BYTES, CONTACT_NAMES, finger_slot  # noqa: E402
+from quibe2e.identity import IDM_EXIT  # noqa: E402
 from quibe2e.tray import TrayWatch  # noqa: E402
 from quibe2e.session import Session, make_template  # noqa: E402
-from quibe2e.wine import IDM_EXIT, WM_COMMAND, Desktop, Program  # noqa: E402
+from quibe2e.wine import WM_COMMAND, Desktop, Program  # noqa: E402
 
 CONFIGURATOR_DIR = "C:\\QuibTP\\"
 HOLD_MS = 2500  # how long the first poll tick is held back to show the not-linked picture

@@ -11,12 +11,13 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from quibe2e import calllog, evalkit_group, hostile_group, icons, screen  # noqa: E402
+from quibe2e import calllog, evalkit_group, hostile_group, icons, identity, screen  # noqa: E402
 from quibe2e.link_group import one_call_each_per_tick  # noqa: E402
 from quibe2e.wine import Desktop  # noqa: E402
 
 ICON_DIR = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "res", "icons")
 SIM_LOG_HEADER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "padsim", "sim_log.h")
+RESOURCE_HEADER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "res", "resource.h")
 WHITE = (255, 255, 255)
 
 
@@ -44,6 +45,9 @@ class CallLogTest(unittest.TestCase):
              {"type": 258, "len": 12}, ""),
             ("t=30 tid=3 pid=2 event=mark text=quiet begin", "event", "mark", {}, "quiet begin"),
             ("t=31 tid=3 pid=2 event=start text=a text= with = signs", "event", "start", {}, "a text= with = signs"),
+            ("t=32 tid=3 pid=2 event=deliver n=5 type=258 len=0 bytes=", "event", "deliver", {"len": 0}, ""),
+            ("t=33 tid=4 pid=9 event=configurator-start text=C:\\Quib TP\\x.exe", "event", "configurator-start", {},
+             "C:\\Quib TP\\x.exe"),
         ]
         for line, kind, name, values, text in cases:
             with self.subTest(line=line):
@@ -55,9 +59,32 @@ class CallLogTest(unittest.TestCase):
                          .fields["payload"], "+4")
 
     def test_lines_that_are_not_entries(self):
-        for line in ["", "garbage", "t=x tid=1 call=TpConnect ret=1", "t=5 tid=1 pid=1 nothing=here"]:
+        # Whole lines that break the writer's form, each in one place: errors that name the line.
+        head = "t=5 tid=1 pid=1 "
+        for line in ["", "garbage", "t=x tid=1 pid=1 call=TpConnect ret=1"] + [head + rest for rest in [
+                "nothing=here", "call=TpIsDisabled", "call=TpIsDisabled ret=0x1", "call=TpIsDisabled ret=0 text=a",
+                "event=set Name=traymode", "event=set name= value=1", "event=set value=1 value=2", "event=set tid=2",
+                "event=mark text=", "event=mark  text=a", "event=mark text=a\tb", "call=TpIsDisabled ret=0" + head]]:
             with self.subTest(line=line):
-                self.assertIsNone(calllog.parse_line(line))
+                with self.assertRaises(calllog.LogLineError) as caught:
+                    calllog.parse_line(line + "\n", 7)
+                self.assertIn("line 7 ", str(caught.exception))
+                self.assertIn(repr(line), str(caught.exception))
+
+    def test_a_log_read_while_it_is_written(self):
+        # A last line without its end waits for it; a whole bad line is an error, numbered in the file.
+        with tempfile.TemporaryDirectory() as folder:
+            tail = calllog.Tail(os.path.join(folder, "calls.log"))
+            self.assertEqual(tail.read(), [])
+            for data, read in [("t=1 tid=1 pid=1 call=TpIsDisabled ret=0\nt=2 tid=1 pid=1 ev", [1]),
+                               ("ent=mark text=a b", []), ("\n", [2]), ("t=3 torn\n", "line 3 .*'t=3 torn'")]:
+                with open(tail.path, "a") as log:
+                    log.write(data)
+                if isinstance(read, str):
+                    self.assertRaisesRegex(calllog.LogLineError, read, tail.read)
+                    self.assertRaisesRegex(calllog.LogLineError, read, calllog.read, tail.path)
+                else:
+                    self.assertEqual([e.t for e in tail.read()], read)
 
     def test_marks_cut_out_a_stretch(self):
         lines = ["t=1 tid=1 pid=1 call=TpIsDisabled ret=0",
@@ -153,7 +180,7 @@ class TrayTraceTest(unittest.TestCase):
             return desktop.tray_calls()
 
     def test_calls_read_from_the_trace(self):
-        icon = "id=0x48619518, hwnd=00000000000400A0"
+        icon = "id=%#x, hwnd=00000000000400A0" % identity.TRAY_ICON_ID
         lines = [
             "0118:trace:systray:add_icon " + icon,
             "0118:trace:systray:modify_icon " + icon,  # the add's own set-up
@@ -196,6 +223,19 @@ class NothingRunsTest(unittest.TestCase):
                                   (self.NONE, (0, "processes name=QuibTPCenter.exe count=1\npid=40\n"))]:
             with self.subTest(window=window, processes=processes):
                 self.assertNotEqual(self.left(window, processes), "")
+
+
+class IdentityTest(unittest.TestCase):
+    def test_each_name_has_the_value_of_the_header(self):
+        with open(RESOURCE_HEADER) as header:
+            defines = dict(re.findall(r'^#define (\w+) +(L"[^"]*"|\S+)', header.read(), re.M))
+        names = [name for name in vars(identity) if name.isupper()]
+        self.assertTrue(names)
+        for name in names:
+            with self.subTest(name=name):
+                self.assertIn(name, defines)
+                value = defines[name]
+                self.assertEqual(value[2:-1] if value.startswith('L"') else int(value, 0), getattr(identity, name))
 
 
 class CallLogNamedTest(unittest.TestCase):

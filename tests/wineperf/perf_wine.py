@@ -22,15 +22,15 @@ sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
 
 import perf_page  # noqa: E402
 import wineperf  # noqa: E402
-from quibe2e import session  # noqa: E402
+from quibe2e import calllog, identity, session  # noqa: E402
 
 PROGRAM_EXE = wineperf.PROGRAM_EXE
 REFERENCE_EXE = wineperf.REFERENCE_EXE
 TRAY_REFERENCE_EXE = wineperf.TRAY_REFERENCE_EXE
-PROGRAM_TITLE = "QUIB TOUCH PAD CENTER"
+PROGRAM_TITLE = identity.APP_WINDOW_TITLE
 REFERENCE_TITLE = "QUIB PERF REFERENCE TIMER"
 TRAY_REFERENCE_TITLE = "QUIB PERF REFERENCE TRAY"
-PROGRAM_ICON_ID = "0x48619518"
+PROGRAM_ICON_ID = "%#x" % identity.TRAY_ICON_ID
 TRAY_REFERENCE_ICON_ID = "1"
 # The folder of the program's copy beside the minimal QuibTPApi.dll, next to bin/.
 MINIMAL_DIR = "perf-minimal"
@@ -338,14 +338,6 @@ def alone(env, bin_dir, work, which, seconds, settle, round_number):
     return result
 
 
-def log_holds(path, text):
-    try:
-        with open(path, errors="replace") as source:
-            return text in source.read()
-    except FileNotFoundError:
-        return False
-
-
 def latency_run(env, bin_dir, work, count, seed):
     scenario = os.path.join(work, "latency.scenario")
     log = os.path.join(work, "latency.log")
@@ -359,8 +351,10 @@ def latency_run(env, bin_dir, work, count, seed):
     process = start_wine(program_env, os.path.join(bin_dir, PROGRAM_EXE), os.path.join(work, "latency.out"))
     # The reports take about count * 22 ms after the link, 1.5 s after the start.
     deadline = time.monotonic() + 30 + count * 0.05
+    tail, records = calllog.Tail(log), []
     while time.monotonic() < deadline:
-        if log_holds(log, "event=mark text=end"):
+        records.extend(tail.read())
+        if calllog.mark_time(records, "end") is not None:
             break
         time.sleep(0.5)
     else:
@@ -368,19 +362,17 @@ def latency_run(env, bin_dir, work, count, seed):
         raise RuntimeError("the latency scenario did not finish; see " + log)
     time.sleep(0.5)  # a few ticks after the last report
     exit_code = end_window(env, bin_dir, process, "exit", PROGRAM_TITLE)
-    with open(log, errors="replace") as source:
-        records = wineperf.parse_log(source.read().splitlines())
+    records.extend(tail.read())
 
     latencies = wineperf.report_latencies(records)
     tid = wineperf.poll_thread(records)
     ticks = wineperf.call_times(records, "TpIsDisabled", tid)
-    start = next((r["t"] for r in records if r.get("event") == "mark" and r.get("text") == "start"), None)
-    end = next((r["t"] for r in records if r.get("event") == "mark" and r.get("text") == "end"), None)
+    start, end = calllog.mark_time(records, "start"), calllog.mark_time(records, "end")
     window_ticks = [t for t in ticks if start is not None and end is not None and start <= t <= end]
     return {
         "reports": count,
         "seed": seed,
-        "delivered": sum(1 for r in records if r.get("event") == "deliver"),
+        "delivered": len(calllog.events(records, "deliver")),
         "changing": len(wineperf.changing_deliveries(records)),
         "timed": len(latencies),
         "latency_us": wineperf.summarize([l["latency_us"] for l in latencies]),
@@ -389,7 +381,7 @@ def latency_run(env, bin_dir, work, count, seed):
         "ticks_per_second": (len(window_ticks) - 1) / ((window_ticks[-1] - window_ticks[0]) / 1e6)
         if len(window_ticks) > 1 else None,
         "span_s": (end - start) / 1e6 if start is not None and end is not None else None,
-        "errors": sum(1 for r in records if r.get("event") in ("error", "dropped")),
+        "errors": len(calllog.events(records, "error", "dropped")),
         "exit": exit_code,
         "load_before": load_before,
         "load_after": load_average(),

@@ -1,15 +1,14 @@
 """Parsing and arithmetic for scripts/perf-wine, kept apart from the runner so that
-wineperf_test.py can check it on canned input.
-
-The simulated library's log (padsim/README.md) has one record a line: `t=` microseconds since
-the library was loaded, `tid=`, `pid=`, then `call=<entry> ... ret=` or `event=<name> ...`, with a
-`text=` or `bytes=` item always last.
+wineperf_test.py can check it on canned input. The simulated library's log is read with the
+end-to-end driver's calllog (tests/e2e on the path), as entries of calllog.Entry.
 """
 
 import bisect
 import math
 import random
 import re
+
+from quibe2e import calllog
 
 PROGRAM_EXE = "QuibTPCenter.exe"
 REFERENCE_EXE = "reference_timer.exe"
@@ -24,30 +23,6 @@ CONTACT_AT = 14
 STATUS_RECORD_SIZE = 15
 
 
-def parse_line(line):
-    """One log line as a dict of its items; `text` and `bytes` run to the end of the line."""
-    items, rest = {}, line.rstrip("\r\n")
-    while rest:
-        key, _, rest = rest.partition("=")
-        if key in ("text", "bytes"):
-            items[key] = rest
-            break
-        value, _, rest = rest.partition(" ")
-        items[key] = value
-    return items
-
-
-def parse_log(lines):
-    """The records of a log with a time stamp; other lines (a torn last line) are skipped."""
-    records = []
-    for line in lines:
-        items = parse_line(line)
-        if "t" in items and items["t"].isdigit():
-            items["t"] = int(items["t"])
-            records.append(items)
-    return records
-
-
 def contact_level(contact):
     """The program's three contact levels: below 2, 2 or 3, 4 and above."""
     if contact < 2:
@@ -59,9 +34,9 @@ def contact_level(contact):
 
 def status_bytes(record):
     """The bytes of a delivered status record, or None for any other delivery."""
-    if record.get("event") != "deliver" or record.get("type") != str(REPORT_STATUS):
+    if (record.kind, record.name) != ("event", "deliver") or record.fields.get("type") != str(REPORT_STATUS):
         return None
-    text = record.get("bytes", "")
+    text = record.fields.get("bytes", "")
     if text.endswith("..."):
         text = text[:-3]
     try:
@@ -93,15 +68,13 @@ def changing_deliveries(records):
 
 def poll_thread(records):
     """The thread that makes the poll calls (the program's window thread), or None."""
-    for record in records:
-        if record.get("call") == "TpIsDisabled":
-            return record.get("tid")
-    return None
+    ticks = calllog.calls(records, "TpIsDisabled")
+    return ticks[0].tid if ticks else None
 
 
 def call_times(records, entry, tid=None):
     """Sorted time stamps of one entry's calls, optionally on one thread only."""
-    return sorted(r["t"] for r in records if r.get("call") == entry and (tid is None or r.get("tid") == tid))
+    return sorted(r.t for r in calllog.calls(records, entry) if tid is None or r.tid == tid)
 
 
 def first_after(times, moment):
@@ -120,13 +93,13 @@ def report_latencies(records):
     modes = call_times(records, "TpGetTrayMode", tid)
     result = []
     for record in changing_deliveries(records):
-        delivered = record["t"]
+        delivered = record.t
         tick = first_after(ticks, delivered)
         mode = first_after(modes, delivered)
         if tick is None or mode is None:
             continue  # the log ended before the next tick
         result.append({
-            "n": int(record.get("n", 0)),
+            "n": record.value("n", 0),
             "delivered": delivered,
             "tick": tick,
             "latency_us": tick - delivered,

@@ -7,9 +7,11 @@ import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(HERE)), "tests", "e2e"))
 
 import perf_page  # noqa: E402
 import wineperf  # noqa: E402
+from quibe2e import calllog  # noqa: E402
 
 
 def canned(name):
@@ -17,29 +19,14 @@ def canned(name):
         return source.read()
 
 
-class LogLines(unittest.TestCase):
-    def test_items_and_trailing_text(self):
-        items = wineperf.parse_line("t=53500 tid=20 pid=5 event=mark text=end of the reports\n")
-        self.assertEqual(items, {"t": "53500", "tid": "20", "pid": "5", "event": "mark", "text": "end of the reports"})
-
-    def test_bytes_run_to_the_end(self):
-        items = wineperf.parse_line("t=1 tid=2 pid=3 event=deliver n=1 type=259 len=15 bytes=0301 ab")
-        self.assertEqual(items["bytes"], "0301 ab")
-        self.assertEqual(items["len"], "15")
-
-    def test_lines_without_a_time_are_skipped(self):
-        records = wineperf.parse_log(["t=5 tid=1 pid=1 call=TpIsDisabled ret=0", "tid=1 pid=1", "", "t=12"])
-        self.assertEqual([r["t"] for r in records], [5, 12])
-
-
 class ChangingDeliveries(unittest.TestCase):
     def setUp(self):
-        self.records = wineperf.parse_log(canned("poll.log").splitlines())
+        self.records = calllog.read(os.path.join(HERE, "canned", "poll.log"))
 
     def test_repeats_raw_null_short_and_latch_only_reports_are_left_out(self):
         # 2 repeats the level, 3 is raw, 6 releases a right button never held, 7 is null, 8 is
         # too short to be read.
-        numbers = [int(r["n"]) for r in wineperf.changing_deliveries(self.records)]
+        numbers = [r.value("n") for r in wineperf.changing_deliveries(self.records)]
         self.assertEqual(numbers, [1, 4, 5, 9])
 
     def test_contact_levels(self):
@@ -48,18 +35,20 @@ class ChangingDeliveries(unittest.TestCase):
             self.assertEqual(wineperf.contact_level(contact), level, contact)
 
     def test_status_bytes_only_for_whole_status_records(self):
-        self.assertIsNone(wineperf.status_bytes({"event": "deliver", "type": "258", "bytes": "00" * 15}))
-        self.assertIsNone(wineperf.status_bytes({"event": "deliver", "type": "259", "bytes": "00" * 14}))
-        self.assertIsNone(wineperf.status_bytes({"event": "deliver", "type": "259", "bytes": "zz" * 15}))
-        self.assertEqual(len(wineperf.status_bytes({"event": "deliver", "type": "259", "bytes": "00" * 64 + "..."})), 64)
+        def delivery(kind, data):
+            return calllog.Entry(t=1, kind="event", name="deliver", fields={"type": kind, "bytes": data})
+        self.assertIsNone(wineperf.status_bytes(delivery("258", "00" * 15)))
+        self.assertIsNone(wineperf.status_bytes(delivery("259", "00" * 14)))
+        self.assertIsNone(wineperf.status_bytes(delivery("259", "zz" * 15)))
+        self.assertEqual(len(wineperf.status_bytes(delivery("259", "00" * 64 + "..."))), 64)
 
 
 class Latencies(unittest.TestCase):
     def setUp(self):
-        self.records = wineperf.parse_log(canned("poll.log").splitlines())
+        self.records = calllog.read(os.path.join(HERE, "canned", "poll.log"))
 
     def test_window_thread_is_the_one_that_polls(self):
-        self.assertEqual(wineperf.poll_thread(self.records), "10")
+        self.assertEqual(wineperf.poll_thread(self.records), 10)
 
     def test_each_change_is_timed_to_the_next_tick_by_time_stamp_not_file_order(self):
         latencies = wineperf.report_latencies(self.records)
@@ -70,7 +59,7 @@ class Latencies(unittest.TestCase):
         self.assertNotIn(9, [l["n"] for l in wineperf.report_latencies(self.records)])
 
     def test_tick_intervals(self):
-        ticks = wineperf.call_times(self.records, "TpIsDisabled", "10")
+        ticks = wineperf.call_times(self.records, "TpIsDisabled", 10)
         self.assertEqual(wineperf.intervals(ticks), [10000] * 4)
 
 
@@ -107,7 +96,8 @@ class Scenario(unittest.TestCase):
         records = []
         for n, (_, flags, fingers, contact) in enumerate(statuses, 1):
             data = bytes([3, 1, 0, 0] + [0] * 8 + [int(flags), int(fingers), int(contact)])
-            records.append({"t": n, "event": "deliver", "n": str(n), "type": "259", "bytes": data.hex()})
+            records.append(calllog.Entry(t=n, kind="event", name="deliver",
+                                         fields={"n": str(n), "type": "259", "bytes": data.hex()}))
         self.assertEqual(len(wineperf.changing_deliveries(records)), 250)
 
 

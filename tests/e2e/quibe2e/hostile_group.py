@@ -11,7 +11,8 @@ from quibe2e import calllog, waits
 from quibe2e.calllog import calls, events
 from quibe2e.icons import finger_slot
 from quibe2e.tray_group import drive
-from quibe2e.wine import IDM_EXIT, WM_COMMAND, WM_WTSSESSION_CHANGE, WTS_CONSOLE_CONNECT, Program
+from quibe2e.identity import IDM_EXIT
+from quibe2e.wine import WM_COMMAND, WM_WTSSESSION_CHANGE, WTS_CONSOLE_CONNECT, Program
 
 # Enough refusals to outlast a give-up limit of ten tries, or of four start-up periods: the
 # program tries without limit. One alone would show that 2 is not taken for a link.
@@ -39,50 +40,6 @@ FLOOD_SEED = 1500
 REPORT_RAW = 258
 REPORT_STATUS = 259
 WM_NULL = 0
-
-
-class LogTail:
-    """A growing call log read from where the last read stopped, whole lines only: the flood
-    makes the log far too long to read whole again for every wait."""
-
-    def __init__(self, path):
-        self.path = path
-        self.offset = 0
-
-    def skip_to_end(self):
-        self.offset = os.path.getsize(self.path) if os.path.exists(self.path) else 0
-
-    def chunk(self):
-        """The bytes of the whole lines written since the last read."""
-        try:
-            with open(self.path, "rb") as log:
-                log.seek(self.offset)
-                data = log.read()
-        except FileNotFoundError:
-            return b""
-        data = data[:data.rfind(b"\n") + 1]
-        self.offset += len(data)
-        return data
-
-    def lines_from(self, offset):
-        """Every whole line from a byte offset on, read lazily."""
-        with open(self.path, "rb") as log:
-            log.seek(offset)
-            for line in log:
-                if line.endswith(b"\n"):
-                    yield line.decode("utf-8", errors="replace").rstrip("\r\n")
-
-    def until(self, condition, timeout=10.0):
-        """Entries read from here on, once condition(entries) holds or the time is up."""
-        entries = []
-
-        def attempt():
-            lines = self.chunk().decode("utf-8", errors="replace").splitlines()
-            entries.extend(e for e in map(calllog.parse_line, lines) if e is not None)
-            return condition(entries)
-
-        waits.until(attempt, timeout)
-        return entries
 
 
 def accepted(entries):
@@ -118,8 +75,6 @@ def poll_ticks(entries):
     """(answer of TpIsDisabled, [enabled values of TpSetEnabled]) for each poll tick."""
     ticks = []
     for call in calls(entries, "TpIsDisabled", "TpSetEnabled"):
-        if call.value("ret") is None:
-            continue  # the log's last line, read while it was being written
         if call.name == "TpIsDisabled":
             ticks.append((call.value("ret"), []))
         elif ticks:
@@ -272,18 +227,6 @@ def flood_records(script):
     return records
 
 
-def fields_of(line):
-    """Items of a log line up to a text= or bytes= item, which runs to the end (kept whole)."""
-    items = {}
-    for token in line.split(" "):
-        key, _, value = token.partition("=")
-        items[key] = value
-        if key in ("bytes", "text"):
-            items[key] = line.partition(" %s=" % key)[2]
-            break
-    return items
-
-
 class FloodTally:
     """Follows the flood's log lines report by report: each delivery and the library calls
     that the callback made for it. A raw report must bring exactly one TpForwardRawReport
@@ -307,30 +250,30 @@ class FloodTally:
         else:
             self.problems[-1] = "... and more"
 
-    def feed(self, line):
+    def feed(self, entry):
         if self.state == "after":
             return
-        items = fields_of(line)
-        event, call = items.get("event"), items.get("call")
-        if event == "mark" and items.get("text") == "flood begin":
-            self.state, self.begin_t = "during", int(items["t"])
+        event = entry.name if entry.kind == "event" else None
+        call = entry.name if entry.kind == "call" else None
+        if event == "mark" and entry.text == "flood begin":
+            self.state, self.begin_t = "during", entry.t
             return
         if self.state != "during":
             return
-        if event == "mark" and items.get("text") == "flood end":
+        if event == "mark" and entry.text == "flood end":
             self.finish_report()
-            self.state, self.end_t = "after", int(items["t"])
+            self.state, self.end_t = "after", entry.t
         elif event == "deliver":
             self.finish_report()
-            self.start_report(items)
+            self.start_report(entry.fields)
         elif event == "dropped":
-            self.counts["dropped"] += int(items.get("count", "1"))
+            self.counts["dropped"] += entry.value("count", 1)
         elif event == "rate":
-            self.rates.append(tuple(int(items[k]) for k in ("count", "per_second", "elapsed_us")))
+            self.rates.append(tuple(entry.value(k) for k in ("count", "per_second", "elapsed_us")))
         elif call == "TpIsDisabled":
             self.counts["ticks"] += 1
         elif call in ("TpForwardRawReport", "TpCheckButtonFlags", "TpButtonFollowUp"):
-            self.callback_call(call, items)
+            self.callback_call(call, entry.fields)
 
     def start_report(self, items):
         self.counts["delivered"] += 1
@@ -424,25 +367,23 @@ def answers_window(program):
         return False
 
 
-def watch_flood(ctx, program, tail):
-    """Waits for the flood's end mark, looking at the program once the begin mark is seen and
-    again after each half of the flood's time; only searches the new bytes, so the watcher
-    takes little of the machine from the flood. (ended, [answers of each look])."""
+def watch_flood(ctx, program, tail, tally):
+    """Feeds the tally the log's new lines until the flood's end mark, looking at the program
+    once the begin mark is seen and again after each half of the flood's time; each line is
+    read once, so the watcher takes little of the machine from the flood. [answers of each look]"""
     looks = []
-    begun = ended = False
     deadline = time.monotonic() + FLOOD_SECONDS + 30
     next_look = None
-    while not ended and time.monotonic() < deadline:
-        data = tail.chunk()
-        begun = begun or b"event=mark text=flood begin\n" in data
-        ended = b"event=mark text=flood end\n" in data
-        if begun and next_look is None:
+    while tally.state != "after" and time.monotonic() < deadline:
+        for entry in tail.read():
+            tally.feed(entry)
+        if tally.state != "before" and next_look is None:
             next_look = time.monotonic()
-        if next_look is not None and time.monotonic() >= next_look and not ended:
+        if next_look is not None and time.monotonic() >= next_look and tally.state == "during":
             looks.append(program.running() and answers_window(program))
             next_look = time.monotonic() + FLOOD_SECONDS / 2
         time.sleep(0.1)
-    return ended, looks
+    return looks
 
 
 def check_flood(ctx, program):
@@ -451,23 +392,18 @@ def check_flood(ctx, program):
     with open(script_path, "w") as f:
         f.write("\n".join(script) + "\n")
     ctx.checker.keep(script_path)
-    tail = LogTail(program.log_path)
-    tail.skip_to_end()
-    flood_offset = tail.offset
+    tail = calllog.Tail(program.log_path)
+    tail.read()  # what came before the flood, so that the watch reads only the flood's lines
     shell_before = len(ctx.desktop.tray_calls())
     cpu_before, wall_before = program_cpu(ctx), time.monotonic()
     program.pad(*script)
-    ended, looks = watch_flood(ctx, program, tail)
+    tally = FloodTally()
+    looks = watch_flood(ctx, program, tail, tally)
     cpu_after, wall_after = program_cpu(ctx), time.monotonic()
-    ctx.check(ended, "the flood was played to its end")
+    ctx.check(tally.state == "after", "the flood was played to its end")
     ctx.check(looks and all(looks), "during the flood the program stays up and its window answers "
               "SendMessageTimeout", "answers %s" % looks)
     ctx.check(program.running() and answers_window(program), "after the flood the program is up and answers")
-    tally = FloodTally()
-    for line in tail.lines_from(flood_offset):
-        tally.feed(line)
-        if tally.state == "after":
-            break
     report_flood(ctx, tally)
     ctx.figure("icon changes sent to the shell during the flood: %d"
                % ctx.desktop.tray_calls()[shell_before:].count("modify"))
@@ -507,7 +443,7 @@ def report_flood(ctx, tally):
 def check_final_state(ctx, program, tail):
     # Flags 0x0A release both buttons, whatever the flood left held.
     program.pad("status 0x0A 3 2", "mark final")
-    entries = tail.until(lambda e: calllog.mark_time(e, "final") is not None)
+    entries = waits.tail_until(tail, lambda e: calllog.mark_time(e, "final") is not None)
     ctx.check(calllog.mark_time(entries, "final") is not None, "the final status report was delivered")
     ok, shown = ctx.tray.wait_for(finger_slot(3, 1))
     ctx.check(ok, "after the flood the icon shows the final state: three fingers, medium", "shows %s" % shown)
@@ -518,7 +454,7 @@ def check_exit(ctx, program, tail):
     program.post(WM_COMMAND, IDM_EXIT)
     code = program.wait_exit(15)
     ctx.check(code == 0, "IDM_EXIT ends the program with exit code 0", "exit code %s" % code)
-    entries = tail.until(lambda e: events(e, "unload"), timeout=5)
+    entries = waits.tail_until(tail, lambda e: events(e, "unload"), timeout=5)
     ctx.check(len(calls(entries, "TpDisconnect")) == 1, "IDM_EXIT calls TpDisconnect once",
               "%d calls" % len(calls(entries, "TpDisconnect")))
 

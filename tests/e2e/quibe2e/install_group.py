@@ -13,7 +13,8 @@ import shutil
 from quibe2e import screen, waits
 from quibe2e.calllog import calls
 from quibe2e.icons import finger_slot
-from quibe2e.wine import IDM_EXIT, WM_COMMAND, Desktop, Program, windows_path
+from quibe2e.identity import IDM_EXIT
+from quibe2e.wine import WM_COMMAND, Desktop, Program, windows_path
 
 FOLDER = "C:\\Program Files\\QUIB\\QUIB Touch Pad"
 EXE = "QuibTPCenter.exe"
@@ -58,8 +59,7 @@ def linked_pids(log_path):
     """The processes whose TpConnect the library accepted, from the call log."""
     accepted = waits.log_until(log_path, lambda e: [c for c in calls(e, "TpConnect") if c.value("ret") == 1],
                                timeout=10)
-    return [int(re.search(r"\bpid=(\d+)", c.line).group(1))
-            for c in calls(accepted, "TpConnect") if c.value("ret") == 1]
+    return [c.pid for c in calls(accepted, "TpConnect") if c.value("ret") == 1]
 
 
 def pictures_shown(ctx):

@@ -6,8 +6,8 @@ import time
 
 from quibe2e import calllog, relay, waits
 from quibe2e.calllog import calls, events
-from quibe2e.wine import (IDM_EXIT, WM_COMMAND, WM_WTSSESSION_CHANGE, WTS_CONSOLE_CONNECT,
-                          WTS_CONSOLE_DISCONNECT, Program)
+from quibe2e.identity import IDM_EXIT, IDT_LINK
+from quibe2e.wine import WM_COMMAND, WM_WTSSESSION_CHANGE, WTS_CONSOLE_CONNECT, WTS_CONSOLE_DISCONNECT, Program
 
 POLL_CALLS = ("TpIsDisabled", "TpGetTrayMode")
 START_ENTRIES = ("wtsapi32.WTSRegisterSessionNotification", "user32.SetTimer", "user32.RegisterWindowMessageW",
@@ -48,7 +48,7 @@ def check_start_calls(ctx, program):
     ctx.check(window is not None, "the window thread starts the link timer", "traced %s" % found[:6])
     ours = [c for c in found if c.thread == thread]
     timers = [c.args for c in ours if c.name == "user32.SetTimer"]
-    ctx.check(timers[:1] == [[window, 101, 1500, 0]], "the link timer runs every 1500 ms, without a callback",
+    ctx.check(timers[:1] == [[window, IDT_LINK, 1500, 0]], "the link timer runs every 1500 ms, without a callback",
               "SetTimer calls %s" % timers)
     registrations = [c.args for c in ours if c.name == "wtsapi32.WTSRegisterSessionNotification"]
     ctx.check(registrations == [[window, NOTIFY_FOR_THIS_SESSION]],

@@ -11,7 +11,8 @@ import time
 from quibe2e import calllog, waits
 from quibe2e.calllog import calls, events
 from quibe2e.icons import finger_slot
-from quibe2e.wine import IDM_EXIT, WM_COMMAND, Program
+from quibe2e.identity import IDM_EXIT
+from quibe2e.wine import WM_COMMAND, Program
 
 INSTALL_KEY = "HKLM\\SOFTWARE\\QUIB\\QUIB Touch Pad"
 CONFIGURATOR_FILE = "quibtpconfigure64.exe"

@@ -7,7 +7,8 @@ import os
 
 from . import screen, tray_group, waits
 from .icons import finger_slot
-from .wine import IDM_EXIT, WM_COMMAND, Program
+from .identity import IDM_EXIT
+from .wine import WM_COMMAND, Program
 
 MISSING_SLOT = finger_slot(3, 2)
 

@@ -5,6 +5,8 @@ goes to the traced program's output file."""
 
 import re
 
+from quibe2e.identity import IDT_LINK
+
 DEBUG_KEY = "HKCU\\Software\\Wine\\Debug"
 WINEDEBUG = "-all,+relay"
 CALL = re.compile(r"^([0-9a-f]+):Call ([\w.]+)\(([^)]*)\)")
@@ -65,7 +67,7 @@ def read(path):
         return parse(output.read())
 
 
-def window_thread(found, window_entry="user32.SetTimer", timer_id=101):
+def window_thread(found, window_entry="user32.SetTimer", timer_id=IDT_LINK):
     """(thread, window) of the program's window thread: the one that started the link timer."""
     for call in found:
         if call.name == window_entry and len(call.args) == 4 and call.args[1] == timer_id:

@@ -16,18 +16,22 @@ def until(condition, timeout=10.0, interval=0.05):
         time.sleep(interval)
 
 
-def log_until(log_path, condition, timeout=10.0):
-    """The log's entries once condition(entries) holds, or the last entries read at the time
-    limit (the caller checks the condition again and reports)."""
-    last = []
+def tail_until(tail, condition, timeout=10.0):
+    """The entries that a calllog.Tail reads from here on, once condition(entries) holds, or
+    those read by the time limit (the caller checks the condition again and reports)."""
+    entries = []
 
     def attempt():
-        nonlocal last
-        last = calllog.read(log_path)
-        return condition(last)
+        entries.extend(tail.read())
+        return condition(entries)
 
     until(attempt, timeout)
-    return last
+    return entries
+
+
+def log_until(log_path, condition, timeout=10.0):
+    """The log's entries from its start, as tail_until gives them."""
+    return tail_until(calllog.Tail(log_path), condition, timeout)
 
 
 def marked(log_path, text, timeout=10.0):

@@ -11,15 +11,14 @@ import subprocess
 import time
 
 from quibe2e import screen
+from quibe2e.identity import TRAY_ICON_ID
 
 WM_CLOSE = 0x0010
 WM_COMMAND = 0x0111
 WM_WTSSESSION_CHANGE = 0x02B1
-IDM_EXIT = 105
 WTS_CONSOLE_CONNECT = 1
 WTS_CONSOLE_DISCONNECT = 2
-
-TRAY_ICON_ID = "0x48619518"
+TRAY_ICON_HEX = "%#x" % TRAY_ICON_ID  # as Wine's systray trace writes it
 
 
 def windows_path(path):
@@ -143,18 +142,18 @@ class Desktop:
         for line in lines:
             if ":systray:" not in line:
                 continue
-            if "trace:systray:add_icon" in line and TRAY_ICON_ID in line:
+            if "trace:systray:add_icon" in line and TRAY_ICON_HEX in line:
                 calls.append("add")
                 after_add = True
             elif "duplicate tray icon add" in line:
                 if calls and calls[-1] == "add":
                     calls[-1] = "duplicate"
                 after_add = False
-            elif "trace:systray:modify_icon" in line and TRAY_ICON_ID in line:
+            elif "trace:systray:modify_icon" in line and TRAY_ICON_HEX in line:
                 if not after_add:  # an accepted add sets the icon up through modify_icon
                     calls.append("modify")
                 after_add = False
-            elif "trace:systray:hide_icon" in line and TRAY_ICON_ID in line:
+            elif "trace:systray:hide_icon" in line and TRAY_ICON_HEX in line:
                 calls.append("delete")
                 after_add = False
         return calls
