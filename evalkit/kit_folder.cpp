@@ -75,8 +75,8 @@ std::wstring ForeignLibrary(const std::wstring& folder, unsigned long* error)
 {
     *error = 0;
     WIN32_FIND_DATAW found = {};
-    const HANDLE search =
-        FindFirstFileExW((folder + L"*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
+    const HANDLE search = FindFirstFileExW((folder + L"*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
+                                           nullptr, 0);
     if (search == INVALID_HANDLE_VALUE) {
         *error = GetLastError();
         return std::wstring();

@@ -6,16 +6,14 @@ Windows' known DLLs alone.
     check_ordinals.py exports DLL ORDINAL...   DLL exports these ordinals and no name
     check_ordinals.py known-imports FILE...    each FILE imports, also by delay, known DLLs alone
 """
-import os
 import sys
 
 import pefile
 
 LIBRARY = "quibtpapi.dll"
 # The values of HKLM\SYSTEM\CurrentControlSet\Control\Session Manager\KnownDLLs on Windows 10
-# and 11: the loader takes these from the system's folder alone, never from a program's. So it
-# does ntdll.dll, in every process from its start, and the API sets (api-ms-win-*), which it
-# resolves itself. Any other DLL it looks for in the program's folder first.
+# and 11, which the loader takes from the system's folder alone; so it does ntdll.dll and the API
+# sets (api-ms-win-*). Any other DLL it looks for in the program's folder first.
 KNOWN_DLLS = {"advapi32.dll", "clbcatq.dll", "combase.dll", "comdlg32.dll", "coml2.dll", "difxapi.dll", "gdi32.dll",
               "gdiplus.dll", "imagehlp.dll", "imm32.dll", "kernel32.dll", "msctf.dll", "msvcrt.dll", "normaliz.dll",
               "nsi.dll", "ole32.dll", "oleaut32.dll", "psapi.dll", "rpcrt4.dll", "sechost.dll", "setupapi.dll",
@@ -42,33 +40,22 @@ def exported(path):
     return [(symbol.ordinal, symbol.name) for symbol in pe.DIRECTORY_ENTRY_EXPORT.symbols]
 
 
-def imported_dlls(path):
-    """The name of every DLL the file imports, also by delay; None when it has no import table."""
-    pe = pefile.PE(path, fast_load=True)
-    pe.parse_data_directories([pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_IMPORT"],
-                               pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT"]])
+def foreign_imports(path):
+    """Failures: each DLL the file imports, also by delay, that is not a known DLL; a file that
+    cannot be read, or whose import table is not there."""
+    try:
+        pe = pefile.PE(path, fast_load=True)
+        pe.parse_data_directories([pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_IMPORT"],
+                                   pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT"]])
+    except (OSError, pefile.PEFormatError) as error:
+        return ["cannot read %s: %s" % (path, error)]
     if not hasattr(pe, "DIRECTORY_ENTRY_IMPORT"):
-        return None
-    entries = pe.DIRECTORY_ENTRY_IMPORT + getattr(pe, "DIRECTORY_ENTRY_DELAY_IMPORT", [])
-    return [entry.dll.decode(errors="replace") for entry in entries]
-
-
-def check_known(paths):
-    """A file that cannot be read, or whose import table is not there, fails as well."""
-    failures = []
-    for path in paths:
-        try:
-            names = imported_dlls(path)
-        except (OSError, pefile.PEFormatError) as error:
-            failures.append("cannot read %s: %s" % (path, error))
-            continue
-        print("%s imports %s" % (os.path.basename(path), names))
-        if names is None:
-            failures.append("no import table in %s" % path)
-        failures += ["%s imports %s, which Windows looks for in the file's folder first" % (path, name)
-                     for name in names or [] if name.lower() not in KNOWN_DLLS
-                     and not name.lower().startswith("api-ms-win-")]
-    return failures
+        return ["no import table in %s" % path]
+    names = [entry.dll.decode(errors="replace")
+             for entry in pe.DIRECTORY_ENTRY_IMPORT + getattr(pe, "DIRECTORY_ENTRY_DELAY_IMPORT", [])]
+    print("%s imports %s" % (path, names))
+    return ["%s imports %s, which Windows looks for in the file's folder first" % (path, name) for name in names
+            if name.lower() not in KNOWN_DLLS and not name.lower().startswith("api-ms-win-")]
 
 
 def check(kind, path, want):
@@ -85,7 +72,7 @@ def check(kind, path, want):
 
 def main(kind, path, *ordinals):
     if kind == "known-imports":
-        failures, passed = check_known((path,) + ordinals), "known DLLs alone"
+        failures, passed = sum((foreign_imports(name) for name in (path,) + ordinals), []), "known DLLs alone"
     elif kind in ("imports", "exports"):
         failures, passed = check(kind, path, [int(n) for n in ordinals]), "%s by ordinal alone" % kind
     else:

@@ -48,9 +48,6 @@ ARCHIVE_FOLDERS = ("Temp1_kit.zip", "7zO5C2A1F3B", "Rar$EXa1234.5678")
 # States of the walk looked for on the screen while it plays, in the walk's order.
 SEEN_STATES = ("idle", finger_slot(3, 2), "disabled", "application icon")
 WALK_STATUS_REPORTS = 22  # of the kit's walk.txt
-# tests/e2e/foreign_wtsapi32.cpp, built into the build's foreign-dll/, writes the second beside
-# itself once loaded.
-FOREIGN_DLL, FOREIGN_LOADED = "WTSAPI32.dll", "WTSAPI32-loaded.txt"
 POLL = re.compile(r"poll: \d+ ticks in [\d.]+ s, (\d+) a second, median period ([\d.]+) ms")
 
 
@@ -314,28 +311,26 @@ def run_refusals(ctx):
 
 
 def check_foreign_dll(ctx, launcher):
-    """The kit copied into Downloads beside a stranger's WTSAPI32.dll, with Wine taking a DLL of
-    that name from the program's folder first, as Windows does: the launcher refuses in one line
-    and starts nothing, while the program started there on its own does load that DLL."""
+    """The kit copied into Downloads beside a stranger's WTSAPI32.dll, which Wine then takes from
+    the program's folder first, as Windows does: the launcher refuses in one line and starts
+    nothing, while the program started there alone loads it."""
     folder = os.path.join(ctx.session.prefix, "drive_c", "Downloads")
     shutil.copytree(os.path.dirname(kit_file(ctx, launcher)), folder)
-    shutil.copy(os.path.join(os.path.dirname(ctx.session.bin_dir), "foreign-dll", FOREIGN_DLL), folder)
-    loaded = os.path.join(folder, FOREIGN_LOADED)
+    shutil.copy(os.path.join(os.path.dirname(ctx.session.bin_dir), "foreign-dll", "WTSAPI32.dll"), folder)
+    loaded = os.path.join(folder, "WTSAPI32.dll.loaded")  # tests/e2e/foreign_wtsapi32.cpp writes it
     env = dict(ctx.session.env, WINEDLLOVERRIDES=ctx.session.env["WINEDLLOVERRIDES"] + ";wtsapi32=n,b")
     code, text = finish(*launch(ctx, "C:\\Downloads\\" + LAUNCHER, "foreign-dll", trace=True, env=env))
-    started, left = programs_started(text), left_running(ctx)
-    ctx.check(code == EXIT_KIT and re.search(r"^TryQuibTPCenter: .*\b%s, .*folder of its own" % re.escape(FOREIGN_DLL),
-                                             text, re.M) and started == 0 and not os.path.exists(loaded) and not left,
-              "beside a stranger's %s the launcher refuses in one line that names it, and starts nothing" % FOREIGN_DLL,
-              "exit code %s, program started %s, the DLL loaded %s, left %r: %s"
-              % (code, started, os.path.exists(loaded), left, text.strip()[-600:]))
+    started, seen, left = programs_started(text), os.path.exists(loaded), left_running(ctx)
+    ctx.check(code == EXIT_KIT and re.search(r"^TryQuibTPCenter: .* WTSAPI32\.dll, .*folder of its own", text, re.M)
+              and started == 0 and not seen and not left, "beside a stranger's WTSAPI32.dll the launcher refuses in "
+              "one line that names it, and starts nothing", "exit code %s, program started %s, the DLL loaded %s, "
+              "left %r: %s" % (code, started, seen, left, text.strip()[-600:]))
     process, output = launch(ctx, "C:\\Downloads\\QuibTPCenter.exe", "foreign-dll-program", env=env)
     window = ctx.desktop.quibpost("window", "15000")[0]
-    seen = os.path.exists(loaded)
-    ended = ctx.desktop.quibpost("exit", "15000")[0]
-    code, _ = finish(process, output, timeout=15)
-    ctx.check(window == 0 and seen and ended == 0 and code == 0, "the program started on its own from there loads "
-              "that DLL, and ends on its exit command", "window %s, the DLL loaded %s, exit command %s, exit code %s"
+    seen, ended = os.path.exists(loaded), ctx.desktop.quibpost("exit", "15000")[0]
+    code = finish(process, output, timeout=15)[0]
+    ctx.check(window == 0 and seen and ended == 0 and code == 0, "the program started there alone loads that DLL, "
+              "and ends on its exit command", "window %s, the DLL loaded %s, exit command %s, exit code %s"
               % (window, seen, ended, code))
 
 
