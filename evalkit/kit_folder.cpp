@@ -24,6 +24,18 @@ bool HasSuffix(const std::wstring& name, const wchar_t* suffix)
            CompareStringOrdinal(name.c_str() + name.size() - length, length, suffix, length, TRUE) == CSTR_EQUAL;
 }
 
+// What the loader takes a module for when it is asked for one by name: ".dll", which it adds to
+// a bare name, and ".drv", the printer drivers' DLLs that Windows' own DLLs load by name
+// (winspool.drv). Other code files (.ocx, .cpl, .ax, .ime) are loaded by a full path from the
+// registry or the system's folder, never looked up beside the program.
+bool IsForeignLibrary(const WIN32_FIND_DATAW& found)
+{
+    const std::wstring name = found.cFileName;
+    return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+           (HasSuffix(name, L".dll") || HasSuffix(name, L".drv")) &&
+           CompareStringOrdinal(name.c_str(), -1, KIT_LIBRARY, -1, TRUE) != CSTR_EQUAL;
+}
+
 }  // namespace
 
 std::wstring KitFolder()
@@ -57,6 +69,32 @@ const wchar_t* MissingKitFile(const std::wstring& folder)
         }
     }
     return nullptr;
+}
+
+std::wstring ForeignLibrary(const std::wstring& folder, unsigned long* error)
+{
+    *error = 0;
+    WIN32_FIND_DATAW found = {};
+    const HANDLE search = FindFirstFileExW((folder + L"*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
+                                           nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE) {
+        *error = GetLastError();
+        return std::wstring();
+    }
+    std::wstring name;
+    for (;;) {
+        if (IsForeignLibrary(found)) {
+            name = found.cFileName;
+            break;
+        }
+        if (!FindNextFileW(search, &found)) {
+            const DWORD last = GetLastError();
+            *error = last == ERROR_NO_MORE_FILES ? 0 : last;
+            break;
+        }
+    }
+    FindClose(search);
+    return name;
 }
 
 bool LooksInsideArchive(const std::wstring& folder)

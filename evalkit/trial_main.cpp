@@ -11,10 +11,10 @@
 // command, or keeps it from starting; a launcher ended any other way takes the program with
 // it (a job object). The waits for a key end only on a key that answers, not on a modifier.
 // Exit codes: 0 the trial ran and the program ended with 0; 1 the program failed, ended early
-// or did not end; 2 a kit file is missing or walk.txt cannot be played; 3 a copy of the
-// program from elsewhere, or another trial, already runs; 4 the call log cannot be written;
-// 5 bad usage; 6 the trial was stopped; 7 the summary file cannot be written (the summary is
-// on the console).
+// or did not end; 2 a kit file is missing, a DLL not of the kit lies beside them (the program
+// would load it), or walk.txt cannot be played; 3 a copy of the program from elsewhere, or
+// another trial, already runs; 4 the call log cannot be written; 5 bad usage; 6 the trial was
+// stopped; 7 the summary file cannot be written (the summary is on the console).
 #include <windows.h>
 
 #include <cwchar>
@@ -187,6 +187,21 @@ int MissingFile(const std::wstring& folder, const wchar_t* missing)
     return Fail(EXIT_KIT, std::wstring(L"the kit's ") + missing + L" is missing from " + folder +
                               L"; unpack the whole archive again (if it goes missing again, antivirus software "
                               L"has probably removed it: see EVALKIT.txt)");
+}
+
+// A DLL beside the program that is not the kit's would run inside it, so the kit must have a
+// folder of its own, not Downloads with whatever else came down.
+int ForeignFile(const std::wstring& folder, const std::wstring& name, DWORD error)
+{
+    const std::wstring unpack = L"unpack the whole archive into a new, empty folder of its own (in Explorer: "
+                                L"right-click the zip file, \"Extract All...\") and run TryQuibTPCenter.exe from there";
+    if (error != 0) {
+        return Fail(EXIT_KIT, L"cannot look through " + folder + L" for DLLs that are not the kit's (" +
+                                  ErrorText(error) + L"); " + unpack);
+    }
+    return Fail(EXIT_KIT, L"the kit's folder " + folder + L" also holds " + name +
+                              L", which is not the kit's: QuibTPCenter.exe would load it from there and run it; " +
+                              unpack);
 }
 
 std::wstring WhoseCopy(COPYOWNER owner, const std::wstring& image)
@@ -400,6 +415,11 @@ int Trial(const TRIALOPTIONS& options)
     }
     if (options.stopInstalled) {
         return StopInstalled(folder);
+    }
+    DWORD error = 0;
+    const std::wstring foreign = ForeignLibrary(folder, &error);
+    if (!foreign.empty() || error != 0) {
+        return ForeignFile(folder, foreign, error);
     }
     if (options.hold && !HasConsoleKeys()) {
         return Fail(EXIT_USAGE, L"--hold waits for Enter, so it needs a console window");

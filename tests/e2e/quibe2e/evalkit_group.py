@@ -5,10 +5,11 @@ ran. Four parts, each on a prefix and desktop of its own, each unpacking the kit
 - walk: TryQuibTPCenter.exe, run from there, walks the program through all its pictures, ends
   it and prints a summary from the call log, while a second launcher and --stop-installed leave
   that trial alone.
-- refusals: run while another copy of the program runs, it refuses and leaves that copy alone
-  until asked to stop it; an unwritable call log, --hold without a console, a program closed
-  mid-walk, a broken walk.txt and a launcher alone in an archive tool's folder each end it with
-  one line.
+- refusals: unpacked into Downloads beside a stranger's WTSAPI32.dll, which the program would
+  load from there, it refuses and starts nothing; run while another copy of the program runs,
+  it refuses and leaves that copy alone until asked to stop it; an unwritable call log, --hold
+  without a console, a program closed mid-walk, a broken walk.txt and a launcher alone in an
+  archive tool's folder each end it with one line.
 - stops: Ctrl+C in its console ends the program by its exit command, also at --hold, and a
   launcher killed mid-walk or closed takes the program with it.
 - console: it runs once, then again in a console of its own, as a double-click starts it, with
@@ -111,15 +112,17 @@ def unpack(ctx, kit):
     return "C:\\%s\\%s" % (KIT_FOLDER, LAUNCHER)
 
 
-def launch(ctx, launcher, name, *options, verb="run", trace=False):
+def launch(ctx, launcher, name, *options, verb="run", trace=False, env=None):
     """Starts the launcher on the desktop through quibpost, so that its exit code comes back;
     quibpost's output goes to a file of the group, and so does the launcher's unless the verb
     is "console", which gives it a console window of its own, as a double-click does. With
-    trace, Wine's trace of the processes started goes there too."""
+    trace, Wine's trace of the processes started goes there too; env is the session's unless
+    given."""
     output = os.path.join(ctx.work_dir, name + ".txt")
     ctx.checker.keep(output)
+    env = env or ctx.session.env
     # Wine reads the command line in the locale's encoding: the folder's name is UTF-8.
-    env = dict(ctx.session.env, LC_ALL="C.UTF-8", WINEDEBUG="+process" if trace else ctx.session.env["WINEDEBUG"])
+    env = dict(env, LC_ALL="C.UTF-8", WINEDEBUG="+process" if trace else env["WINEDEBUG"])
     process = ctx.session.start([ctx.session.exe("quibpost.exe"), "--desktop", Desktop.NAME, verb, launcher]
                                 + list(options), output, env)
     return process, output
@@ -298,12 +301,37 @@ def run_refusals(ctx):
     launcher = set_up(ctx, STOPPABLE_WALK)
     if launcher is None:
         return
+    check_foreign_dll(ctx, launcher)
     check_refusal(ctx, launcher)
     log_path = check_ended_early(ctx, launcher)
     if log_path is None:
         ctx.check(False, "the launcher names its call log", "no call log named in ended-early.txt")
         return
     check_bad_ends(ctx, launcher, log_path)
+
+
+def check_foreign_dll(ctx, launcher):
+    """The kit copied into Downloads beside a stranger's WTSAPI32.dll, which Wine then takes from
+    the program's folder first, as Windows does: the launcher refuses in one line and starts
+    nothing, while the program started there alone loads it."""
+    folder = os.path.join(ctx.session.prefix, "drive_c", "Downloads")
+    shutil.copytree(os.path.dirname(kit_file(ctx, launcher)), folder)
+    shutil.copy(os.path.join(os.path.dirname(ctx.session.bin_dir), "foreign-dll", "WTSAPI32.dll"), folder)
+    loaded = os.path.join(folder, "WTSAPI32.dll.loaded")  # tests/e2e/foreign_wtsapi32.cpp writes it
+    env = dict(ctx.session.env, WINEDLLOVERRIDES=ctx.session.env["WINEDLLOVERRIDES"] + ";wtsapi32=n,b")
+    code, text = finish(*launch(ctx, "C:\\Downloads\\" + LAUNCHER, "foreign-dll", trace=True, env=env))
+    started, seen, left = programs_started(text), os.path.exists(loaded), left_running(ctx)
+    ctx.check(code == EXIT_KIT and re.search(r"^TryQuibTPCenter: .* WTSAPI32\.dll, .*folder of its own", text, re.M)
+              and started == 0 and not seen and not left, "beside a stranger's WTSAPI32.dll the launcher refuses in "
+              "one line that names it, and starts nothing", "exit code %s, program started %s, the DLL loaded %s, "
+              "left %r: %s" % (code, started, seen, left, text.strip()[-600:]))
+    process, output = launch(ctx, "C:\\Downloads\\QuibTPCenter.exe", "foreign-dll-program", env=env)
+    window = ctx.desktop.quibpost("window", "15000")[0]
+    seen, ended = os.path.exists(loaded), ctx.desktop.quibpost("exit", "15000")[0]
+    code = finish(process, output, timeout=15)[0]
+    ctx.check(window == 0 and seen and ended == 0 and code == 0, "the program started there alone loads that DLL, "
+              "and ends on its exit command", "window %s, the DLL loaded %s, exit command %s, exit code %s"
+              % (window, seen, ended, code))
 
 
 def check_refusal(ctx, launcher):
