@@ -11,26 +11,38 @@ constexpr size_t SHOWN_CHARS = 120;  // of an unreadable line, where it is named
 const char* const HEAD_KEYS[] = {"t", "tid", "pid"};
 constexpr size_t HEAD_COUNT = 3;
 
-bool IsDigits(const std::string& text)
+bool IsDigit(char c)
 {
-    if (text.empty()) {
-        return false;
-    }
-    for (const char c : text) {
-        if (c < '0' || c > '9') {
-            return false;
-        }
-    }
-    return true;
+    return c >= '0' && c <= '9';
 }
 
-bool IsKey(const std::string& text)
+bool IsKeyChar(char c)
 {
-    if (text.empty()) {
-        return false;
-    }
+    return (c >= 'a' && c <= 'z') || IsDigit(c) || c == '_';
+}
+
+bool IsNameChar(char c)
+{
+    return IsKeyChar(c) || (c >= 'A' && c <= 'Z') || c == '-';
+}
+
+// The writer cleans control characters out of every text.
+bool IsTextChar(char c)
+{
+    const unsigned char u = static_cast<unsigned char>(c);
+    return u >= 0x20 && u != 0x7F;
+}
+
+bool IsPlainChar(char c)
+{
+    return IsTextChar(c) && c != ' ' && c != '=';
+}
+
+template <typename CHARTEST>
+bool AllOf(const std::string& text, CHARTEST test)
+{
     for (const char c : text) {
-        if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_')) {
+        if (!test(c)) {
             return false;
         }
     }
@@ -39,7 +51,27 @@ bool IsKey(const std::string& text)
 
 bool IsSignedNumber(const std::string& text)
 {
-    return IsDigits(text[0] == '-' ? text.substr(1) : text);
+    const std::string digits = text[0] == '-' ? text.substr(1) : text;
+    return !digits.empty() && AllOf(digits, IsDigit);
+}
+
+// The head's numbers, the entry's or event's name, a text or the bytes (which may be empty),
+// or a plain value.
+bool ValueFits(const std::string& key, size_t place, const std::string& value)
+{
+    if (key == "bytes") {
+        return AllOf(value, IsTextChar);
+    }
+    if (value.empty()) {
+        return false;
+    }
+    if (place < HEAD_COUNT) {
+        return AllOf(value, IsDigit);
+    }
+    if (place == HEAD_COUNT) {
+        return AllOf(value, IsNameChar);
+    }
+    return AllOf(value, key == "text" ? IsTextChar : IsPlainChar);
 }
 
 // Whether an item may stand at this place of the line: the head's keys first, then the
@@ -70,7 +102,7 @@ bool ParseLogLine(const std::string& text, LOGLINE* line)
             return false;
         }
         const std::string key = text.substr(at, equals - at);
-        if (!IsKey(key) || !FitsPlace(key, place, items)) {
+        if (key.empty() || !AllOf(key, IsKeyChar) || !FitsPlace(key, place, items)) {
             return false;
         }
         // A text or the bytes run to the end of the line, blanks and all.
@@ -78,7 +110,7 @@ bool ParseLogLine(const std::string& text, LOGLINE* line)
         const size_t blank = text.find(' ', equals);
         const size_t end = rest || blank == std::string::npos ? text.size() : blank;
         const std::string value = text.substr(equals + 1, end - equals - 1);
-        if ((!rest && value.empty()) || (place < HEAD_COUNT && !IsDigits(value))) {
+        if (!ValueFits(key, place, value)) {
             return false;
         }
         items[key] = value;

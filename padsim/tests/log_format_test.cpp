@@ -162,8 +162,9 @@ TEST(LogFormat, TheReaderRefusesWhatTheWriterNeverWrites)
           "t=1 tid=2 pid=3 call=TpConnect ret=1 ", "t=1 tid=2 pid=3 call=TpConnect ret=yes",
           "t=1 tid=2 pid=3 event=mark  text=a",
           "t=1 tid=2 pid=3 event=held n=", "t=1 tid=2 pid=3 event=held n=1 n=2",
-          "t=1 tid=2 pid=3 call=TpIsDisabled ret=1 event=mark",
-          "t=1 tid=2 pid=3 event=set Name=x"}) {
+          "t=1 tid=2 pid=3 call=TpIsDisabled ret=1 event=mark", "t=1 tid=2 pid=3 event=set Name=x",
+          "t=1 tid=2 pid=3 event=set name=a=b", "t=1 tid=2 pid=3 event=mark text=",
+          "t=1 tid=2 pid=3 event=mark text=a\tb", "t=1 tid=2 pid=3 event=mark!"}) {
         LOGLINE line;
         EXPECT_FALSE(ParseLogLine(text, &line)) << text;
     }
