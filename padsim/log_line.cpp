@@ -94,8 +94,11 @@ bool ParseLogLine(const std::string& text, LOGLINE* line)
     size_t at = 0;
     for (size_t place = 0; at < text.size(); ++place) {
         // Every item but the first follows one blank, and a blank is followed by an item.
-        if (place > 0 && (text[at] != ' ' || ++at == text.size())) {
-            return false;
+        if (place > 0) {
+            if (text[at] != ' ' || at + 1 == text.size()) {
+                return false;
+            }
+            ++at;
         }
         const size_t equals = text.find('=', at);
         if (equals == std::string::npos) {

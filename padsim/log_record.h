@@ -5,6 +5,7 @@
 // Line format: "t=<us> tid=<thread> pid=<process> " then "call=<entry> <args> ret=<result>"
 // or "event=<name> <key=value>...". A "text=" or "bytes=" item, when present, comes last and
 // runs to the end of the line.
+// padsim/log_line.h reads the lines back.
 #pragma once
 
 #include <cstddef>

@@ -63,14 +63,12 @@
 #include <vector>
 
 #include "evalkit/program_window.h"
+#include "padsim/configurator/configurator_ids.h"
 #include "res/resource.h"
 
 namespace {
 
 enum : int { EXIT_DONE = 0, EXIT_FAILED = 2, EXIT_USAGE = 3 };
-
-const wchar_t CONFIGURATOR_CLASS[] = L"#32770";
-const wchar_t CONFIGURATOR_TITLE[] = L"QUIB Touch Pad";
 
 constexpr DWORD SEND_TIMEOUT_MS = 5000;
 constexpr int FLOOD_BATCH = 100;
@@ -119,7 +117,7 @@ HWND ProgramWindow()
 
 std::vector<HWND> ConfiguratorDialogs()
 {
-    return WindowsOf(CONFIGURATOR_CLASS, CONFIGURATOR_TITLE);
+    return WindowsOf(L"" CONFIGURATOR_CLASS, L"" CONFIGURATOR_TITLE);
 }
 
 // MSG [WPARAM [LPARAM]] from the arguments after the command.

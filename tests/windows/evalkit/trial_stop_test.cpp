@@ -123,12 +123,10 @@ TEST_F(TrialStopTest, CtrlBreakStopsTheWalkAndKeepsTheClosingPause)
 // The summary names a log line it cannot read, and still counts the rest.
 TEST(TrialSummaryTest, AnUnreadableLogLineIsNamed)
 {
-    LOGREADER reader;
-    std::vector<LOGLINE> lines;
-    const std::string log = "t=5 tid=1 pid=2 call=TpConnect ret=1\nt=6 tid=1 pid=2 call=TpIsDis\n"
-                            "t=7 tid=1 pid=2 call=TpIsDisabled ret=0\n";
-    TakeLogText(reader, log.data(), log.size(), &lines);
-    const std::vector<std::wstring> summary = SummaryLines(lines, reader.unreadable, 0);
+    std::vector<LOGLINE> lines(2);
+    ASSERT_TRUE(ParseLogLine("t=5 tid=1 pid=2 call=TpConnect ret=1", &lines[0]));
+    ASSERT_TRUE(ParseLogLine("t=7 tid=1 pid=2 call=TpIsDisabled ret=0", &lines[1]));
+    const std::vector<std::wstring> summary = SummaryLines(lines, {"line 2: t=6 tid=1 pid=2 call=TpIsDis"}, 0);
     EXPECT_EQ(summary.front(), L"link: made at attempt 1 (0 refused), 0.00 s after the start");
     EXPECT_EQ(summary.back(), L"unreadable call log lines: 1, the first line 2: t=6 tid=1 pid=2 call=TpIsDis");
 }
