@@ -12,7 +12,7 @@
 // it (a job object). The waits for a key end only on a key that answers, not on a modifier.
 // Exit codes: 0 the trial ran and the program ended with 0; 1 the program failed, ended early
 // or did not end; 2 a kit file is missing, a DLL not of the kit lies beside them (the program
-// would load it), or walk.txt cannot be played; 3 a copy of the program from elsewhere, or
+// could load it), or walk.txt cannot be played; 3 a copy of the program from elsewhere, or
 // another trial, already runs; 4 the call log cannot be written; 5 bad usage; 6 the trial was
 // stopped; 7 the summary file cannot be written (the summary is on the console).
 #include <windows.h>
@@ -200,7 +200,7 @@ int ForeignFile(const std::wstring& folder, const std::wstring& name, DWORD erro
                                   ErrorText(error) + L"); " + unpack);
     }
     return Fail(EXIT_KIT, L"the kit's folder " + folder + L" also holds " + name +
-                              L", which is not the kit's: QuibTPCenter.exe would load it from there and run it; " +
+                              L", which is not the kit's: QuibTPCenter.exe could load it from there and run it; " +
                               unpack);
 }
 
